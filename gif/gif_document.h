@@ -1,0 +1,199 @@
+// cGIF: one GIF file in memory. The logical screen, the global palette, the frames (position,
+// control data, palette store, comments and two surfaces each) and the comments after the last
+// frame. Properties are plain get/set pairs (the setter takes the new value as its last
+// argument); they store values unchanged and never keep the document consistent: that is the
+// caller's task.
+//
+// Frames are numbered 1 to FramesCount; record 0 is a spare empty record that only a wrong index
+// reaches. Comment lists work the same way, with the empty comment 0. A number outside 0..count
+// throws SubscriptOutOfRange; a value that does not fit its field throws OverflowError. Both
+// leave the document unchanged.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "raster/dib.h"
+#include "raster/errors.h"
+
+namespace lumatrim {
+
+// A palette store: 256 entries of 4 bytes in the order blue, green, red, reserved.
+using PaletteStore = std::array<uint8_t, 1024>;
+
+class cGIF {
+ public:
+  cGIF();
+  ~cGIF();
+  cGIF(const cGIF&) = delete;
+  cGIF& operator=(const cGIF&) = delete;
+
+  // Reading (lenient: once the header is accepted, nothing stops the load but the end of data).
+  bool LoadFromFile(const std::string& Filename);
+  bool LoadFromStream(std::span<const uint8_t> Stream);
+  // Writing: the whole file or nothing.
+  bool Save(const std::string& Filename);
+  void Destroy();
+
+  // Rendering.
+  void FrameMask(int16_t nFrame, uint8_t TransparentColorIndex);
+  void FrameDraw(cDIB* hDC, int16_t nFrame, int16_t Left, int16_t Top, float ScaleFactor,
+                 bool ScreenCrop);
+  cDIB FrameImage(int16_t nFrame);
+
+  // Frame list editing.
+  void FrameInsert(int16_t nFrame, int16_t Width, int16_t Height, bool UseGlobalPalette);
+  void FrameClone(int16_t nFrame);
+  void FrameRemove(int16_t nFrame);
+  void FrameMoveUp(int16_t nFrame);
+  void FrameMoveDown(int16_t nFrame);
+  void FrameCommentAdd(int16_t nFrame);
+  void FrameCommentRemoveAll(int16_t nFrame);
+  void TrailingCommentAdd();
+  void TrailingCommentRemoveAll();
+
+  // Document properties.
+  int16_t AnimationLoops() const { return animationLoops_; }
+  void AnimationLoops(int16_t New_AnimationLoops);
+  // Whether a looping block is written: the loaded file had one, or AnimationLoops was set.
+  bool HasLoopingBlock() const { return hasLoopingBlock_; }
+  void HasLoopingBlock(bool New_HasLoopingBlock) { hasLoopingBlock_ = New_HasLoopingBlock; }
+  int16_t TrailingCommentsCount() const;
+  std::string TrailingComment(int16_t nComment) const;
+  void TrailingComment(int16_t nComment, const std::string& New_TrailingComment);
+  int16_t ScreenWidth() const;
+  void ScreenWidth(int16_t New_ScreenWidth);
+  int16_t ScreenHeight() const;
+  void ScreenHeight(int16_t New_ScreenHeight);
+  uint8_t ScreenBackgroundColorIndex() const { return screen_[5]; }
+  void ScreenBackgroundColorIndex(uint8_t New_ScreenBackgroundColorIndex) {
+    screen_[5] = New_ScreenBackgroundColorIndex;
+  }
+  float ScreenPixelAspectRatio() const;
+  void ScreenPixelAspectRatio(float New_ScreenPixelAspectRatio);
+  // The stored aspect byte, as the file holds it.
+  uint8_t ScreenPixelAspectByte() const { return screen_[6]; }
+  // The stored screen flag byte (as read, or as the last save computed it).
+  uint8_t ScreenFlags() const { return screen_[4]; }
+  uint8_t* lpGlobalPalette() { return globalPalette_.data(); }
+  const uint8_t* lpGlobalPalette() const { return globalPalette_.data(); }
+  uint32_t GlobalPaletteColor(uint8_t nEntry) const;
+  bool GlobalPaletteExists() const { return globalPaletteExists_; }
+  void GlobalPaletteExists(bool New_GlobalPaletteExists) {
+    globalPaletteExists_ = New_GlobalPaletteExists;
+  }
+  bool GlobalPaletteSorted() const { return globalPaletteSorted_; }
+  void GlobalPaletteSorted(bool New_GlobalPaletteSorted) {
+    globalPaletteSorted_ = New_GlobalPaletteSorted;
+  }
+  int16_t GlobalPaletteEntries() const { return globalPaletteEntries_; }
+  void GlobalPaletteEntries(int16_t New_GlobalPaletteEntries) {
+    globalPaletteEntries_ = New_GlobalPaletteEntries;
+  }
+  int16_t FramesCount() const { return framesCount_; }
+
+  // Frame properties.
+  std::shared_ptr<cDIB> FrameDIBXOR(int16_t nFrame) const;
+  std::shared_ptr<cDIB> FrameDIBAND(int16_t nFrame) const;
+  int16_t FrameDelay(int16_t nFrame) const;
+  void FrameDelay(int16_t nFrame, int16_t New_Delay);
+  bool FrameInterlaced(int16_t nFrame) const;
+  void FrameInterlaced(int16_t nFrame, bool New_Interlaced);
+  int16_t FrameLeft(int16_t nFrame) const;
+  void FrameLeft(int16_t nFrame, int16_t New_FrameLeft);
+  int16_t FrameTop(int16_t nFrame) const;
+  void FrameTop(int16_t nFrame, int16_t New_FrameTop);
+  int32_t FrameDisposalMethod(int16_t nFrame) const;
+  void FrameDisposalMethod(int16_t nFrame, int32_t New_DisposalMethod);
+  bool FrameUseTransparentColor(int16_t nFrame) const;
+  void FrameUseTransparentColor(int16_t nFrame, bool New_UseTransparentColor);
+  uint8_t FrameTransparentColorIndex(int16_t nFrame) const;
+  void FrameTransparentColorIndex(int16_t nFrame, uint8_t New_TransparentColorIndex);
+  bool FrameUserInput(int16_t nFrame) const;
+  void FrameUserInput(int16_t nFrame, bool New_FrameUserInput);
+  uint8_t* lpFramePalette(int16_t nFrame);
+  const uint8_t* lpFramePalette(int16_t nFrame) const;
+  uint32_t lpFramePaletteColor(int16_t nFrame, uint8_t nEntry) const;
+  bool LocalPaletteUsed(int16_t nFrame) const;
+  void LocalPaletteUsed(int16_t nFrame, bool New_LocalPaletteUsed);
+  bool LocalPaletteSorted(int16_t nFrame) const;
+  void LocalPaletteSorted(int16_t nFrame, bool New_LocalPaletteSorted);
+  int16_t LocalPaletteEntries(int16_t nFrame) const;
+  void LocalPaletteEntries(int16_t nFrame, int16_t New_LocalPaletteEntries);
+  int16_t FrameCommentsCount(int16_t nFrame) const;
+  std::string FrameComment(int16_t nFrame, int16_t nComment) const;
+  void FrameComment(int16_t nFrame, int16_t nComment, const std::string& New_FrameComment);
+
+  // The bytes all surfaces of one document may take together; a file that would need more does
+  // not load (a few bytes can declare thousands of frames of 65535 x 65535 pixels).
+  static constexpr uint64_t kDefaultMemoryBudget = uint64_t(1) << 30;
+  uint64_t MemoryBudget() const { return memoryBudget_; }
+  void MemoryBudget(uint64_t New_MemoryBudget) { memoryBudget_ = New_MemoryBudget; }
+  // Why the last load answered false, when it was for a reason beyond "not a GIF".
+  const std::string& LoadError() const { return loadError_; }
+
+  // Width and height of a frame as the file stores them (unsigned 16-bit).
+  uint16_t FrameWidth(int16_t nFrame) const;
+  uint16_t FrameHeight(int16_t nFrame) const;
+
+ private:
+  // Comment lists hold the empty comment 0 in front of comments 1..count.
+  using CommentList = std::vector<std::string>;
+
+  struct Frame {
+    std::shared_ptr<cDIB> dibXor = std::make_shared<cDIB>();
+    std::shared_ptr<cDIB> dibAnd = std::make_shared<cDIB>();
+    int16_t left = 0;
+    int16_t top = 0;
+    bool interlaced = false;
+    bool useTransparentColor = false;
+    int16_t transparentColorIndex = 0;
+    int16_t delay = 0;
+    uint8_t disposalMethod = 0;
+    bool userInput = false;
+    bool localPaletteUsed = false;
+    bool localPaletteSorted = false;
+    int16_t localPaletteEntries = 0;
+    PaletteStore palette{};
+    CommentList comments{std::string()};
+    // Width and height the file declared; the surfaces hold them once they exist.
+    uint16_t declaredWidth = 0;
+    uint16_t declaredHeight = 0;
+  };
+
+  Frame& FrameAt(int16_t nFrame);
+  const Frame& FrameAt(int16_t nFrame) const;
+  void CheckFrameRange(int16_t nFrame, int16_t first, int16_t last) const;
+  static int16_t CommentCount(const CommentList& list);
+  static void CheckCommentIndex(const CommentList& list, int16_t nComment);
+
+  // Reader helpers (gif_reader.cpp).
+  struct ReadState;
+  void pvReadImage(ReadState& state);
+  void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
+  // Writer helper (gif_writer.cpp): appends each text as one comment extension.
+  static void pvWriteComments(std::vector<uint8_t>& out, const CommentList& comments);
+
+  // The 7 bytes of the logical screen descriptor in file order.
+  std::array<uint8_t, 7> screen_{};
+  int16_t animationLoops_ = 0;
+  bool hasLoopingBlock_ = false;
+  bool globalPaletteExists_ = false;
+  bool globalPaletteSorted_ = false;
+  int16_t globalPaletteEntries_ = 0;
+  PaletteStore globalPalette_{};
+  CommentList trailingComments_{std::string()};
+  int16_t framesCount_ = 0;
+  std::vector<Frame> frames_;
+  uint64_t memoryBudget_ = kDefaultMemoryBudget;
+  std::string loadError_;
+};
+
+// Narrows a count to the 16-bit fields of the document, or throws OverflowError.
+int16_t CheckedInt16(int64_t value);
+
+}  // namespace lumatrim

@@ -1,0 +1,258 @@
+// Reading a GIF file into the document. The reader is lenient: once the header is accepted it
+// never gives up. It skips what it does not know, steps over stray bytes, and reads a file that
+// breaks off as far as it goes (missing bytes of a fixed-size block read as 0).
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "gif/gif_document.h"
+#include "gif/lzw_decoder.h"
+
+namespace lumatrim {
+
+namespace {
+
+constexpr uint8_t kExtensionIntroducer = 0x21;
+constexpr uint8_t kImageIntroducer = 0x2C;
+constexpr uint8_t kTrailer = 0x3B;
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kCommentLabel = 0xFE;
+constexpr uint8_t kApplicationLabel = 0xFF;
+
+// The bit field of a flag byte selected by mask, shifted down to bit 0.
+int pvGetBits(uint8_t value, uint8_t mask) {
+  if (mask == 0) return 0;
+  int field = value & mask;
+  while ((mask & 1) == 0) {
+    mask >>= 1;
+    field >>= 1;
+  }
+  return field;
+}
+
+}  // namespace
+
+// Everything the reader keeps between blocks; none of it outlives the load.
+struct cGIF::ReadState {
+  std::span<const uint8_t> stream;
+  size_t position = 0;
+  int16_t imageCount = 0;
+  // Block size, flags, delay (2 bytes) and transparent index of the last graphic control block.
+  std::array<uint8_t, 5> pendingControl{};
+  CommentList pendingComments{std::string()};
+  std::vector<uint8_t> data;  // the joined sub-blocks of the chain read last
+  uint64_t surfaceBytes = 0;  // memory of all surfaces made so far
+  bool overBudget = false;
+
+  uint8_t ByteAt(size_t i) const { return i < stream.size() ? stream[i] : 0; }
+
+  // Copies n bytes from the position; bytes past the end of the data read as 0.
+  void Copy(uint8_t* out, size_t n) const {
+    for (size_t i = 0; i < n; ++i) out[i] = ByteAt(position + i);
+  }
+
+  // Collects a data sub-block chain into data; ends on its terminator (or past the end).
+  void ReadSubBlocks() {
+    data.clear();
+    while (position < stream.size() && stream[position] != 0) {
+      const size_t count = stream[position];
+      const size_t first = position + 1;
+      const size_t last = std::min(first + count, stream.size());
+      data.insert(data.end(), stream.begin() + std::ptrdiff_t(std::min(first, last)),
+                  stream.begin() + std::ptrdiff_t(last));
+      position += count + 1;
+    }
+  }
+
+  void SkipSubBlocks() {
+    while (position < stream.size() && stream[position] != 0) position += stream[position] + 1u;
+  }
+
+  // Reads a colour table of entries into a palette store (file order red, green, blue).
+  void ReadColorTable(PaletteStore& store, int entries) {
+    for (int i = 0; i < entries; ++i) {
+      const size_t at = position + 3 * size_t(i);
+      store[4 * size_t(i)] = ByteAt(at + 2);
+      store[4 * size_t(i) + 1] = ByteAt(at + 1);
+      store[4 * size_t(i) + 2] = ByteAt(at);
+      store[4 * size_t(i) + 3] = 0;
+    }
+    position += 3 * size_t(entries);
+  }
+};
+
+bool cGIF::LoadFromFile(const std::string& Filename) {
+  std::vector<uint8_t> bytes;
+  {
+    std::ifstream file(Filename, std::ios::binary);
+    if (!file) {
+      Destroy();
+      loadError_ = "the file can't be opened";
+      return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+      Destroy();
+      loadError_ = "the file can't be read";
+      return false;
+    }
+  }
+  // An empty file leaves the document untouched.
+  if (bytes.empty()) return false;
+  return LoadFromStream(bytes);
+}
+
+bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
+  Destroy();
+  loadError_.clear();
+  if (Stream.size() < 6) return false;
+  if (std::memcmp(Stream.data(), "GIF", 3) != 0) return false;
+  if (std::memcmp(Stream.data() + 3, "87a", 3) != 0 &&
+      std::memcmp(Stream.data() + 3, "89a", 3) != 0) {
+    return false;
+  }
+
+  ReadState state;
+  state.stream = Stream;
+  state.position = 6;
+  state.Copy(screen_.data(), screen_.size());
+  state.position = 13;
+
+  const uint8_t flags = screen_[4];
+  globalPaletteExists_ = pvGetBits(flags, 0x80) != 0;
+  if (globalPaletteExists_) {
+    globalPaletteSorted_ = pvGetBits(flags, 0x08) != 0;
+    globalPaletteEntries_ = int16_t(1 << (pvGetBits(flags, 0x07) + 1));
+    state.ReadColorTable(globalPalette_, globalPaletteEntries_);
+  }
+
+  while (state.position < Stream.size()) {
+    const uint8_t introducer = Stream[state.position];
+    if (introducer == kExtensionIntroducer) {
+      ++state.position;
+      const uint8_t label = state.ByteAt(state.position);
+      ++state.position;
+      if (label == kApplicationLabel) {
+        char header[12];
+        state.Copy(reinterpret_cast<uint8_t*>(header), sizeof header);
+        state.position += sizeof header;
+        state.ReadSubBlocks();
+        if (std::memcmp(header + 1, "NETSCAPE2.0", 11) == 0) {
+          // The byte after the sub-block identifier holds the loop count, low byte first.
+          const uint8_t low = state.data.size() > 1 ? state.data[1] : 0;
+          const uint8_t high = state.data.size() > 2 ? state.data[2] : 0;
+          animationLoops_ = int16_t(low | (high << 8));
+          hasLoopingBlock_ = true;
+        }
+      } else if (label == kGraphicControlLabel) {
+        state.Copy(state.pendingControl.data(), state.pendingControl.size());
+        state.position += state.pendingControl.size();
+      } else if (label == kCommentLabel) {
+        state.ReadSubBlocks();
+        state.pendingComments.emplace_back(state.data.begin(), state.data.end());
+      } else {
+        state.SkipSubBlocks();
+      }
+    } else if (introducer == kImageIntroducer) {
+      pvReadImage(state);
+      if (state.overBudget) {
+        Destroy();
+        loadError_ = "its frames need more than " + std::to_string(memoryBudget_ >> 20) +
+                     " MiB of memory";
+        return false;
+      }
+    } else if (introducer == kTrailer) {
+      break;
+    }
+    // Steps over the terminator of the block just read, or over a byte that starts no block.
+    ++state.position;
+  }
+
+  trailingComments_ = std::move(state.pendingComments);
+  framesCount_ = state.imageCount;
+  return framesCount_ > 0;
+}
+
+void cGIF::pvReadImage(ReadState& state) {
+  ++state.position;
+  // The frame count is 16-bit: past 32767 images each further image replaces the last frame.
+  if (state.imageCount < INT16_MAX) {
+    ++state.imageCount;
+    frames_.emplace_back();
+  } else {
+    frames_.back() = Frame();
+  }
+  const int16_t n = state.imageCount;
+  framesCount_ = n;
+  Frame& frame = frames_[size_t(n)];
+
+  uint8_t descriptor[9];
+  state.Copy(descriptor, sizeof descriptor);
+  state.position += sizeof descriptor;
+
+  const std::array<uint8_t, 5>& control = state.pendingControl;
+  frame.delay = int16_t(control[2] | (control[3] << 8));
+  frame.disposalMethod = uint8_t(pvGetBits(control[1], 0x1C));
+  frame.userInput = pvGetBits(control[1], 0x02) != 0;
+  frame.useTransparentColor = pvGetBits(control[1], 0x01) != 0;
+  if (frame.useTransparentColor) frame.transparentColorIndex = control[4];
+  state.pendingControl.fill(0);
+
+  frame.comments = std::move(state.pendingComments);
+  state.pendingComments.assign(1, std::string());
+
+  frame.left = int16_t(descriptor[0] | (descriptor[1] << 8));
+  frame.top = int16_t(descriptor[2] | (descriptor[3] << 8));
+  frame.declaredWidth = uint16_t(descriptor[4] | (descriptor[5] << 8));
+  frame.declaredHeight = uint16_t(descriptor[6] | (descriptor[7] << 8));
+  const uint8_t flags = descriptor[8];
+  frame.interlaced = pvGetBits(flags, 0x40) != 0;
+  frame.localPaletteUsed = pvGetBits(flags, 0x80) != 0;
+  if (frame.localPaletteUsed) {
+    frame.localPaletteSorted = pvGetBits(flags, 0x20) != 0;
+    frame.localPaletteEntries = int16_t(1 << (pvGetBits(flags, 0x07) + 1));
+    state.ReadColorTable(frame.palette, frame.localPaletteEntries);
+  } else {
+    frame.localPaletteSorted = globalPaletteSorted_;
+    frame.localPaletteEntries = globalPaletteEntries_;
+    frame.palette = globalPalette_;
+  }
+
+  // Surfaces: a frame whose size can't be held keeps surfaces without pixels.
+  const uint64_t pixels = uint64_t(frame.declaredWidth) * frame.declaredHeight;
+  const uint64_t rowBytes = (uint64_t(frame.declaredWidth) + 3) / 4 * 4;
+  const uint64_t maskRowBytes = (uint64_t(frame.declaredWidth) + 31) / 32 * 4;
+  state.surfaceBytes += (rowBytes + maskRowBytes) * frame.declaredHeight;
+  if (pixels > 0 && state.surfaceBytes > memoryBudget_) {
+    state.overBudget = true;
+    return;
+  }
+  try {
+    frame.dibXor->Create(frame.declaredWidth, frame.declaredHeight, 8);
+    frame.dibAnd->Create(frame.declaredWidth, frame.declaredHeight, 1);
+  } catch (const OverflowError&) {
+    frame.dibXor->Destroy();
+    frame.dibAnd->Destroy();
+  }
+
+  const uint8_t codeSize = state.ByteAt(state.position);
+  ++state.position;
+  state.ReadSubBlocks();
+  pvLoadFrameImage(n, codeSize, state.data);
+}
+
+void cGIF::pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data) {
+  Frame& frame = FrameAt(nFrame);
+  mGIFLZWDec::DecodeFrame(*frame.dibXor, frame.interlaced, codeSize, data);
+  PaletteStore table = frame.palette;
+  if (frame.useTransparentColor) {
+    uint8_t* entry = table.data() + 4 * size_t(uint8_t(frame.transparentColorIndex));
+    entry[0] = entry[1] = entry[2] = 0;
+  }
+  frame.dibXor->SetPalette(table);
+  if (frame.useTransparentColor) FrameMask(nFrame, uint8_t(frame.transparentColorIndex));
+}
+
+}  // namespace lumatrim

@@ -1,0 +1,81 @@
+// Transparency masks and drawing of frames. The image surface's colour table shows the
+// transparent entry as black, and the 1-bit mask marks the transparent pixels, so a frame can be
+// drawn over a background in two passes: AND with the mask, then OR with the image.
+#include <cmath>
+
+#include "gif/gif_document.h"
+
+namespace lumatrim {
+
+namespace {
+
+constexpr uint8_t kBlackAndWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
+
+int32_t RoundEven(double v) { return int32_t(std::nearbyint(v)); }
+
+}  // namespace
+
+void cGIF::FrameMask(int16_t nFrame, uint8_t TransparentColorIndex) {
+  Frame& frame = FrameAt(nFrame);
+  PaletteStore imageTable = frame.palette;
+  cDIB& image = *frame.dibXor;
+  cDIB& mask = *frame.dibAnd;
+  if (frame.useTransparentColor) {
+    uint8_t* entry = imageTable.data() + 4 * size_t(TransparentColorIndex);
+    entry[0] = entry[1] = entry[2] = 0;
+    // Every colour black but the transparent one white: the colour matching of the block copy
+    // then turns exactly the transparent pixels into mask bits of 1.
+    PaletteStore maskSource{};
+    uint8_t* white = maskSource.data() + 4 * size_t(TransparentColorIndex);
+    white[0] = white[1] = white[2] = 255;
+    image.SetPalette(maskSource);
+    mask.SetPalette(kBlackAndWhite);
+    mask.LoadBlt(image.hDC(), 0, 0, 0, 0);
+    image.SetPalette(imageTable);
+  } else {
+    mask.SetPalette(kBlackAndWhite);
+    mask.Cls(0);
+    image.SetPalette(imageTable);
+  }
+}
+
+void cGIF::FrameDraw(cDIB* hDC, int16_t nFrame, int16_t Left, int16_t Top, float ScaleFactor,
+                     bool ScreenCrop) {
+  const Frame& frame = FrameAt(nFrame);
+  int32_t w = frame.dibXor->Width();
+  int32_t h = frame.dibXor->Height();
+  if (ScreenCrop) {
+    if (frame.left + w > ScreenWidth()) w = ScreenWidth() - frame.left;
+    if (frame.top + h > ScreenHeight()) h = ScreenHeight() - frame.top;
+    if (w < 0) w = 0;
+    if (h < 0) h = 0;
+  }
+  const double scale = ScaleFactor;
+  const int32_t x = RoundEven(scale * frame.left + Left);
+  const int32_t y = RoundEven(scale * frame.top + Top);
+  const int32_t width = RoundEven(scale * w);
+  const int32_t height = RoundEven(scale * h);
+  // A source size of 0 would mean the whole surface, so a fully cropped frame draws nothing.
+  if (w == 0 || h == 0) return;
+  if (frame.useTransparentColor) {
+    frame.dibAnd->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCAND, COLORONCOLOR);
+    frame.dibXor->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCPAINT, COLORONCOLOR);
+  } else {
+    frame.dibXor->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCCOPY, COLORONCOLOR);
+  }
+}
+
+cDIB cGIF::FrameImage(int16_t nFrame) {
+  const Frame& frame = FrameAt(nFrame);
+  cDIB& image = *frame.dibXor;
+  std::vector<uint8_t> kept;
+  if (frame.useTransparentColor) {
+    image.GetPalette(kept);
+    image.SetPalette(frame.palette);
+  }
+  cDIB picture = image.Image();
+  if (frame.useTransparentColor) image.SetPalette(kept);
+  return picture;
+}
+
+}  // namespace lumatrim

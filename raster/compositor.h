@@ -1,0 +1,30 @@
+// Plays a document the way a viewer does: every frame is drawn over a screen-sized canvas that
+// starts fully transparent; after its delay a frame with disposal 2 clears its rectangle to
+// transparent, one with disposal 3 puts back what was there before it, and any other leaves its
+// pixels. Frames are clipped to the logical screen. Used to check that an output shows exactly
+// what its input shows.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gif/gif_document.h"
+
+namespace lumatrim {
+
+struct ViewerFrame {
+  // Width x height pixels of 4 bytes each: red, green, blue, alpha (0 transparent, 255 opaque).
+  std::vector<uint8_t> rgba;
+  int32_t delay = 0;  // hundredths of a second, as stored
+};
+
+struct ViewerPlayback {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<ViewerFrame> frames;
+};
+
+// What a viewer shows after each frame of doc is drawn.
+ViewerPlayback PlayDocument(const cGIF& doc);
+
+}  // namespace lumatrim

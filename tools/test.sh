@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in the release configuration
+# and under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+jobs="$(nproc)"
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLUMATRIM_SANITIZE=ON
+cmake --build build/sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
