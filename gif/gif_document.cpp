@@ -10,9 +10,13 @@ int16_t CheckedInt16(int64_t value) {
   return int16_t(value);
 }
 
-cGIF::cGIF() { Destroy(); }
+cGIF::cGIF() {
+  Destroy();
+}
 
-cGIF::~cGIF() { Destroy(); }
+cGIF::~cGIF() {
+  Destroy();
+}
 
 void cGIF::Destroy() {
   screen_.fill(0);
@@ -59,7 +63,9 @@ void cGIF::AnimationLoops(int16_t New_AnimationLoops) {
   hasLoopingBlock_ = true;
 }
 
-int16_t cGIF::TrailingCommentsCount() const { return CommentCount(trailingComments_); }
+int16_t cGIF::TrailingCommentsCount() const {
+  return CommentCount(trailingComments_);
+}
 
 std::string cGIF::TrailingComment(int16_t nComment) const {
   CheckCommentIndex(trailingComments_, nComment);
@@ -72,21 +78,27 @@ void cGIF::TrailingComment(int16_t nComment, const std::string& New_TrailingComm
   if (nComment > 0) trailingComments_[size_t(nComment)] = New_TrailingComment;
 }
 
-int16_t cGIF::ScreenWidth() const { return int16_t(screen_[0] | (screen_[1] << 8)); }
+int16_t cGIF::ScreenWidth() const {
+  return int16_t(screen_[0] | (screen_[1] << 8));
+}
 
 void cGIF::ScreenWidth(int16_t New_ScreenWidth) {
   screen_[0] = uint8_t(New_ScreenWidth);
   screen_[1] = uint8_t(uint16_t(New_ScreenWidth) >> 8);
 }
 
-int16_t cGIF::ScreenHeight() const { return int16_t(screen_[2] | (screen_[3] << 8)); }
+int16_t cGIF::ScreenHeight() const {
+  return int16_t(screen_[2] | (screen_[3] << 8));
+}
 
 void cGIF::ScreenHeight(int16_t New_ScreenHeight) {
   screen_[2] = uint8_t(New_ScreenHeight);
   screen_[3] = uint8_t(uint16_t(New_ScreenHeight) >> 8);
 }
 
-float cGIF::ScreenPixelAspectRatio() const { return (float(screen_[6]) + 15.0f) / 64.0f; }
+float cGIF::ScreenPixelAspectRatio() const {
+  return (float(screen_[6]) + 15.0f) / 64.0f;
+}
 
 void cGIF::ScreenPixelAspectRatio(float New_ScreenPixelAspectRatio) {
   const double stored = std::nearbyint(double(New_ScreenPixelAspectRatio) * 64.0 - 15.0);
@@ -105,26 +117,44 @@ uint32_t cGIF::GlobalPaletteColor(uint8_t nEntry) const {
   return globalPaletteExists_ ? StoreColor(globalPalette_.data(), nEntry) : 0;
 }
 
-std::shared_ptr<cDIB> cGIF::FrameDIBXOR(int16_t nFrame) const { return FrameAt(nFrame).dibXor; }
-std::shared_ptr<cDIB> cGIF::FrameDIBAND(int16_t nFrame) const { return FrameAt(nFrame).dibAnd; }
+std::shared_ptr<cDIB> cGIF::FrameDIBXOR(int16_t nFrame) const {
+  return FrameAt(nFrame).dibXor;
+}
+std::shared_ptr<cDIB> cGIF::FrameDIBAND(int16_t nFrame) const {
+  return FrameAt(nFrame).dibAnd;
+}
 
-int16_t cGIF::FrameDelay(int16_t nFrame) const { return FrameAt(nFrame).delay; }
-void cGIF::FrameDelay(int16_t nFrame, int16_t New_Delay) { FrameAt(nFrame).delay = New_Delay; }
+int16_t cGIF::FrameDelay(int16_t nFrame) const {
+  return FrameAt(nFrame).delay;
+}
+void cGIF::FrameDelay(int16_t nFrame, int16_t New_Delay) {
+  FrameAt(nFrame).delay = New_Delay;
+}
 
-bool cGIF::FrameInterlaced(int16_t nFrame) const { return FrameAt(nFrame).interlaced; }
+bool cGIF::FrameInterlaced(int16_t nFrame) const {
+  return FrameAt(nFrame).interlaced;
+}
 void cGIF::FrameInterlaced(int16_t nFrame, bool New_Interlaced) {
   FrameAt(nFrame).interlaced = New_Interlaced;
 }
 
-int16_t cGIF::FrameLeft(int16_t nFrame) const { return FrameAt(nFrame).left; }
+int16_t cGIF::FrameLeft(int16_t nFrame) const {
+  return FrameAt(nFrame).left;
+}
 void cGIF::FrameLeft(int16_t nFrame, int16_t New_FrameLeft) {
   FrameAt(nFrame).left = New_FrameLeft;
 }
 
-int16_t cGIF::FrameTop(int16_t nFrame) const { return FrameAt(nFrame).top; }
-void cGIF::FrameTop(int16_t nFrame, int16_t New_FrameTop) { FrameAt(nFrame).top = New_FrameTop; }
+int16_t cGIF::FrameTop(int16_t nFrame) const {
+  return FrameAt(nFrame).top;
+}
+void cGIF::FrameTop(int16_t nFrame, int16_t New_FrameTop) {
+  FrameAt(nFrame).top = New_FrameTop;
+}
 
-int32_t cGIF::FrameDisposalMethod(int16_t nFrame) const { return FrameAt(nFrame).disposalMethod; }
+int32_t cGIF::FrameDisposalMethod(int16_t nFrame) const {
+  return FrameAt(nFrame).disposalMethod;
+}
 void cGIF::FrameDisposalMethod(int16_t nFrame, int32_t New_DisposalMethod) {
   Frame& frame = FrameAt(nFrame);
   if (New_DisposalMethod < 0 || New_DisposalMethod > 255) {
@@ -147,12 +177,16 @@ void cGIF::FrameTransparentColorIndex(int16_t nFrame, uint8_t New_TransparentCol
   FrameAt(nFrame).transparentColorIndex = New_TransparentColorIndex;
 }
 
-bool cGIF::FrameUserInput(int16_t nFrame) const { return FrameAt(nFrame).userInput; }
+bool cGIF::FrameUserInput(int16_t nFrame) const {
+  return FrameAt(nFrame).userInput;
+}
 void cGIF::FrameUserInput(int16_t nFrame, bool New_FrameUserInput) {
   FrameAt(nFrame).userInput = New_FrameUserInput;
 }
 
-uint8_t* cGIF::lpFramePalette(int16_t nFrame) { return FrameAt(nFrame).palette.data(); }
+uint8_t* cGIF::lpFramePalette(int16_t nFrame) {
+  return FrameAt(nFrame).palette.data();
+}
 const uint8_t* cGIF::lpFramePalette(int16_t nFrame) const {
   return FrameAt(nFrame).palette.data();
 }
@@ -161,12 +195,16 @@ uint32_t cGIF::lpFramePaletteColor(int16_t nFrame, uint8_t nEntry) const {
   return StoreColor(FrameAt(nFrame).palette.data(), nEntry);
 }
 
-bool cGIF::LocalPaletteUsed(int16_t nFrame) const { return FrameAt(nFrame).localPaletteUsed; }
+bool cGIF::LocalPaletteUsed(int16_t nFrame) const {
+  return FrameAt(nFrame).localPaletteUsed;
+}
 void cGIF::LocalPaletteUsed(int16_t nFrame, bool New_LocalPaletteUsed) {
   FrameAt(nFrame).localPaletteUsed = New_LocalPaletteUsed;
 }
 
-bool cGIF::LocalPaletteSorted(int16_t nFrame) const { return FrameAt(nFrame).localPaletteSorted; }
+bool cGIF::LocalPaletteSorted(int16_t nFrame) const {
+  return FrameAt(nFrame).localPaletteSorted;
+}
 void cGIF::LocalPaletteSorted(int16_t nFrame, bool New_LocalPaletteSorted) {
   FrameAt(nFrame).localPaletteSorted = New_LocalPaletteSorted;
 }

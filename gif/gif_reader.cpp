@@ -159,8 +159,8 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
       pvReadImage(state);
       if (state.overBudget) {
         Destroy();
-        loadError_ = "its frames need more than " + std::to_string(memoryBudget_ >> 20) +
-                     " MiB of memory";
+        loadError_ =
+            "its frames need more than " + std::to_string(memoryBudget_ >> 20) + " MiB of memory";
         return false;
       }
     } else if (introducer == kTrailer) {

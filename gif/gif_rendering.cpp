@@ -11,7 +11,9 @@ namespace {
 
 constexpr uint8_t kBlackAndWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
 
-int32_t RoundEven(double v) { return int32_t(std::nearbyint(v)); }
+int32_t RoundEven(double v) {
+  return int32_t(std::nearbyint(v));
+}
 
 }  // namespace
 

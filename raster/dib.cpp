@@ -11,9 +11,15 @@ namespace lumatrim {
 
 namespace {
 
-uint8_t Red(ColorRef c) { return uint8_t(c); }
-uint8_t Green(ColorRef c) { return uint8_t(c >> 8); }
-uint8_t Blue(ColorRef c) { return uint8_t(c >> 16); }
+uint8_t Red(ColorRef c) {
+  return uint8_t(c);
+}
+uint8_t Green(ColorRef c) {
+  return uint8_t(c >> 8);
+}
+uint8_t Blue(ColorRef c) {
+  return uint8_t(c >> 16);
+}
 
 // Values with the high bit set name system colours; without a desktop theme we resolve them to
 // the classic defaults of the few that matter (window background white, text black).
@@ -40,11 +46,15 @@ uint32_t CombineRop(uint32_t target, uint32_t source, uint32_t rop) {
 }
 
 // Rounds halves to the even neighbour, as the drawing arithmetic always has.
-int32_t RoundEven(double v) { return int32_t(std::nearbyint(v)); }
+int32_t RoundEven(double v) {
+  return int32_t(std::nearbyint(v));
+}
 
 }  // namespace
 
-cDIB::cDIB(cDIB&& other) noexcept { *this = std::move(other); }
+cDIB::cDIB(cDIB&& other) noexcept {
+  *this = std::move(other);
+}
 
 cDIB& cDIB::operator=(cDIB&& other) noexcept {
   if (this == &other) return *this;
@@ -228,7 +238,9 @@ uint8_t cDIB::NearestEntry(ColorRef color) const {
   return uint8_t(best);
 }
 
-ColorRef cDIB::PixelColor(int32_t x, int32_t y) const { return ColorFromRaw(RawPixel(x, y)); }
+ColorRef cDIB::PixelColor(int32_t x, int32_t y) const {
+  return ColorFromRaw(RawPixel(x, y));
+}
 
 void cDIB::SetPixelColor(int32_t x, int32_t y, ColorRef color) {
   SetRawPixel(x, y, RawFromColor(color));
