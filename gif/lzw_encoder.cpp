@@ -1,0 +1,207 @@
+#include "gif/lzw_encoder.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "gif/interlace.h"
+
+namespace lumatrim::mGIFLZWEnc {
+
+namespace {
+
+constexpr int kMaxWidth = 12;
+// Codes are at most 12 bits wide; once the width is 12 the "largest code" is 4096 so that the
+// width never grows beyond it.
+constexpr int kCodeLimit = 1 << kMaxWidth;
+// A prime about 22 percent above the 4096 codes of a full dictionary.
+constexpr int kTableSize = 5003;
+// The primary hash spreads the pixel over the upper bits: 5003 doubled 4 times reaches 65536,
+// and the shift is 8 - 4.
+constexpr int kHashShift = 4;
+// Data sub-blocks hold 254 bytes each, the last one fewer.
+constexpr int kBlockSize = 254;
+
+// One frame's compressor: the dictionary, the bit packer and the sub-block being built.
+class Encoder {
+ public:
+  Encoder(std::vector<uint8_t>& out, int initialWidth)
+      : out_(out), initialWidth_(initialWidth), clear_(1 << (initialWidth - 1)), end_(clear_ + 1) {
+    ResetWidth();
+    next_ = clear_ + 2;
+    ClearTable();
+  }
+
+  // Writes the whole code stream of the rows of an 8-bit surface.
+  void Compress(const cDIB& surface, bool interlaced) {
+    Emit(clear_);
+    const int32_t width = surface.Width();
+    const size_t stride = size_t(surface.BytesPerScanline());
+    const uint8_t* base = surface.lpBits();
+    int32_t prefix = -1;
+    for (InterlaceRows rows(surface.Height(), interlaced); !rows.Done(); rows.Next()) {
+      const uint8_t* pixel = base + size_t(rows.Row()) * stride;
+      const uint8_t* rowEnd = pixel + width;
+      if (prefix < 0) prefix = *pixel++;
+      for (; pixel != rowEnd; ++pixel) {
+        const int32_t c = *pixel;
+        const int32_t key = (c << kMaxWidth) + prefix;
+        int32_t slot = (c << kHashShift) ^ prefix;
+        if (keys_[slot] == key) {
+          prefix = codes_[slot];
+          continue;
+        }
+        // The first look takes only an empty slot (-1) as free; while probing, a slot holding 0
+        // ends the search as well. The output bytes depend on exactly this.
+        if (keys_[slot] >= 0) {
+          const int32_t step = slot == 0 ? 1 : kTableSize - slot;
+          bool known = false;
+          for (;;) {
+            slot -= step;
+            if (slot < 0) slot += kTableSize;
+            if (keys_[slot] == key) {
+              known = true;
+              break;
+            }
+            if (keys_[slot] <= 0) break;
+          }
+          if (known) {
+            prefix = codes_[slot];
+            continue;
+          }
+        }
+        AddString(prefix, key, slot);
+        prefix = c;
+      }
+    }
+    if (prefix >= 0) Emit(prefix);
+    Finish();
+  }
+
+  // The code stream of a frame without pixels: clear, end.
+  void CompressNothing() {
+    Emit(clear_);
+    Finish();
+  }
+
+ private:
+  void ResetWidth() {
+    width_ = initialWidth_;
+    largest_ = (1 << width_) - 1;
+  }
+
+  void ClearTable() { std::fill(std::begin(keys_), std::end(keys_), -1); }
+
+  // A string not yet in the dictionary: its known part goes out, and the string becomes the next
+  // code, unless code 4095 has been handed out already; then the dictionary starts over.
+  void AddString(int32_t prefix, int32_t key, int32_t slot) {
+    Emit(prefix);
+    if (next_ < kCodeLimit) {
+      codes_[slot] = int16_t(next_++);
+      keys_[slot] = key;
+    } else {
+      ClearTable();
+      next_ = clear_ + 2;
+      clearPending_ = true;
+      Emit(clear_);
+    }
+  }
+
+  void Emit(int32_t code) {
+    bits_ |= uint64_t(code) << bitCount_;
+    bitCount_ += width_;
+    while (bitCount_ >= 8) {
+      PutByte(uint8_t(bits_));
+      bits_ >>= 8;
+      bitCount_ -= 8;
+    }
+    // The width changes only after the code is placed, so the first code emitted once the next
+    // code no longer fits still goes out in the old width.
+    if (clearPending_) {
+      clearPending_ = false;
+      ResetWidth();
+    } else if (next_ > largest_) {
+      ++width_;
+      largest_ = width_ == kMaxWidth ? kCodeLimit : (1 << width_) - 1;
+    }
+  }
+
+  // The end code, the bits left over (zero-padded to a byte) and the last sub-block.
+  void Finish() {
+    Emit(end_);
+    while (bitCount_ > 0) {
+      PutByte(uint8_t(bits_));
+      bits_ >>= 8;
+      bitCount_ -= 8;
+    }
+    FlushBlock();
+  }
+
+  void PutByte(uint8_t byte) {
+    block_[blockLength_++] = byte;
+    if (blockLength_ == kBlockSize) FlushBlock();
+  }
+
+  void FlushBlock() {
+    if (blockLength_ == 0) return;
+    out_.push_back(uint8_t(blockLength_));
+    out_.insert(out_.end(), block_, block_ + blockLength_);
+    blockLength_ = 0;
+  }
+
+  std::vector<uint8_t>& out_;
+  const int initialWidth_;
+  const int32_t clear_;
+  const int32_t end_;
+  int width_ = 0;
+  int32_t largest_ = 0;
+  int32_t next_ = 0;
+  bool clearPending_ = false;
+  uint64_t bits_ = 0;
+  int bitCount_ = 0;
+  int blockLength_ = 0;
+  uint8_t block_[kBlockSize] = {};
+  // Dictionary: the key (pixel * 4096 + prefix code) of each slot, -1 when free, and its code.
+  int32_t keys_[kTableSize];
+  int16_t codes_[kTableSize] = {};
+};
+
+bool HasPixels(const cDIB& surface) {
+  return surface.BPP() == 8 && surface.lpBits() != nullptr && surface.Width() > 0 &&
+         surface.Height() > 0;
+}
+
+}  // namespace
+
+void EncodeFrame(std::vector<uint8_t>& out, const cDIB& surface, uint8_t initialCodeWidth,
+                 bool interlaced) {
+  // Widths outside 3 to 9 come from no valid minimum code size; they are held in range so that a
+  // wrong argument can't reach beyond the 12-bit codes.
+  const int initialWidth = std::clamp(int(initialCodeWidth), 3, 9);
+  auto encoder = std::make_unique<Encoder>(out, initialWidth);
+  if (HasPixels(surface)) {
+    encoder->Compress(surface, interlaced);
+  } else {
+    encoder->CompressNothing();
+  }
+}
+
+uint8_t LargestIndex(const cDIB& surface) {
+  if (!HasPixels(surface)) return 0;
+  const size_t width = size_t(surface.Width());
+  const size_t stride = size_t(surface.BytesPerScanline());
+  const uint8_t* row = surface.lpBits();
+  uint8_t largest = 0;
+  for (int32_t y = 0; y < surface.Height() && largest != 255; ++y, row += stride) {
+    for (size_t x = 0; x < width; ++x) largest = std::max(largest, row[x]);
+  }
+  return largest;
+}
+
+uint8_t MinimumCodeSize(const cDIB& surface, int paletteBits) {
+  int size = std::max(paletteBits, 2);
+  const int largest = LargestIndex(surface);
+  while ((1 << size) <= largest) ++size;
+  return uint8_t(size);
+}
+
+}  // namespace lumatrim::mGIFLZWEnc
