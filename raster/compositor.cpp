@@ -77,4 +77,27 @@ ViewerPlayback PlayDocument(const cGIF& doc) {
   return playback;
 }
 
+std::vector<ViewerFrame> ShownPictures(const cGIF& doc) {
+  std::vector<ViewerFrame> shown;
+  for (ViewerFrame& frame : PlayDocument(doc).frames) {
+    if (!shown.empty() && shown.back().rgba == frame.rgba) {
+      shown.back().delay += frame.delay;
+    } else {
+      shown.push_back(std::move(frame));
+    }
+  }
+  return shown;
+}
+
+bool LookTheSame(const cGIF& a, const cGIF& b) {
+  if (a.ScreenWidth() != b.ScreenWidth() || a.ScreenHeight() != b.ScreenHeight()) return false;
+  const std::vector<ViewerFrame> x = ShownPictures(a);
+  const std::vector<ViewerFrame> y = ShownPictures(b);
+  if (x.size() != y.size()) return false;
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (x[i].rgba != y[i].rgba || x[i].delay != y[i].delay) return false;
+  }
+  return true;
+}
+
 }  // namespace lumatrim

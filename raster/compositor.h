@@ -27,4 +27,11 @@ struct ViewerPlayback {
 // What a viewer shows after each frame of doc is drawn.
 ViewerPlayback PlayDocument(const cGIF& doc);
 
+// The distinct pictures a viewer shows, with their times: consecutive frames that show the same
+// picture count as one, their delays added.
+std::vector<ViewerFrame> ShownPictures(const cGIF& doc);
+
+// Whether two documents show the same pictures on the same screen for the same times.
+bool LookTheSame(const cGIF& a, const cGIF& b);
+
 }  // namespace lumatrim

@@ -1,0 +1,83 @@
+// Frame property normalization: the first pass. Afterwards every frame that keeps a transparent
+// colour has a pixel of that index (so palette compaction keeps the entry), disposals that show
+// nothing are 0, and every palette covers the transparent indices that refer to it.
+#include <exception>
+
+#include "optimizer/passes.h"
+#include "optimizer/pixel_grid.h"
+
+namespace lumatrim::mGIFOptimizer {
+
+namespace {
+
+bool TakenAway(int32_t disposal) {
+  return disposal == 2 || disposal == 3;
+}
+
+}  // namespace
+
+bool NormalizeFrameProperties(cGIF& oGIF) {
+  try {
+    const int16_t n = oGIF.FramesCount();
+    // Viewers that paint the background where a frame with disposal 2 is taken away paint
+    // transparency exactly when the first frame is transparent: frame 1 keeps that flag.
+    const bool restoresBackground = AnyFrameRestoresBackground(oGIF);
+
+    for (int16_t i = 1; i <= n; ++i) {
+      if (oGIF.FrameUseTransparentColor(i)) {
+        const bool keep = (i == 1 && restoresBackground) ||
+                          FrameHasPixel(oGIF, i, oGIF.FrameTransparentColorIndex(i));
+        if (!keep) {
+          oGIF.FrameUseTransparentColor(i, false);
+          oGIF.FrameTransparentColorIndex(i, 0);
+        }
+      } else {
+        oGIF.FrameTransparentColorIndex(i, 0);
+      }
+    }
+
+    // A frame taken away and then covered completely by opaque pixels shows nothing of its
+    // disposal. Not so when the covering frame restores what was before it: it would bring the
+    // earlier frame's pixels back.
+    for (int16_t i = 2; i <= n; ++i) {
+      const Rect previous = FrameRect(oGIF, int16_t(i - 1));
+      const Rect isect = Intersect(previous, FrameRect(oGIF, i));
+      if (TakenAway(oGIF.FrameDisposalMethod(int16_t(i - 1))) &&
+          !oGIF.FrameUseTransparentColor(i) && oGIF.FrameDisposalMethod(i) != 3 && !isect.Empty() &&
+          isect == previous) {
+        oGIF.FrameDisposalMethod(int16_t(i - 1), 0);
+      }
+    }
+    if (n > 0) oGIF.FrameDisposalMethod(n, 0);
+
+    // The background index is left as it is: when it lies beyond the global palette it names no
+    // colour, and widening the palette to it would give it one.
+
+    if (oGIF.GlobalPaletteExists()) {
+      int32_t highest = oGIF.GlobalPaletteEntries() - 1;
+      for (int16_t i = 1; i <= n; ++i) {
+        if (!oGIF.LocalPaletteUsed(i)) {
+          highest = std::max<int32_t>(highest, oGIF.FrameTransparentColorIndex(i));
+        }
+      }
+      if (highest > oGIF.GlobalPaletteEntries() - 1) {
+        oGIF.GlobalPaletteEntries(CheckedInt16(highest + 1));
+        for (int16_t i = 1; i <= n; ++i) {
+          if (!oGIF.LocalPaletteUsed(i)) oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
+        }
+      }
+    }
+
+    for (int16_t i = 1; i <= n; ++i) {
+      if (oGIF.LocalPaletteUsed(i) && oGIF.FrameUseTransparentColor(i) &&
+          oGIF.FrameTransparentColorIndex(i) > oGIF.LocalPaletteEntries(i) - 1) {
+        oGIF.LocalPaletteEntries(i, int16_t(oGIF.FrameTransparentColorIndex(i) + 1));
+      }
+    }
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace lumatrim::mGIFOptimizer

@@ -1,0 +1,101 @@
+// Local palette merging: frames move from their own palette onto the global one where their
+// colours fit. Colours the global palette has are reused (each global entry serves at most one
+// local entry of a frame, so distinct indices stay distinct), the others are appended. The
+// global palette only grows: its entries keep their index and colour.
+#include <array>
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+
+#include "optimizer/passes.h"
+#include "optimizer/pixel_grid.h"
+
+namespace lumatrim::mGIFOptimizer {
+
+namespace {
+
+bool SameColor(const uint8_t* a, const uint8_t* b) {
+  return std::memcmp(a, b, 4) == 0;
+}
+
+void RenumberPixels(cGIF& oGIF, int16_t nFrame, const std::array<uint8_t, 256>& map,
+                    int32_t entries) {
+  const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));
+  for (int32_t y = 0; y < grid.Height(); ++y) {
+    uint8_t* row = grid.Row(y);
+    for (int32_t x = 0; x < grid.Width(); ++x) {
+      if (row[x] >= entries) throw std::out_of_range("pixel beyond the palette");
+      row[x] = map[row[x]];
+    }
+  }
+}
+
+}  // namespace
+
+int16_t MergeLocalPalettes(cGIF& oGIF) {
+  int16_t converted = 0;
+  try {
+    // Frames that draw with a global palette the file does not have show no defined colours;
+    // a global palette made here would give them some. Such documents keep their palettes.
+    if (!oGIF.GlobalPaletteExists()) {
+      for (int16_t i = 1; i <= oGIF.FramesCount(); ++i) {
+        if (!oGIF.LocalPaletteUsed(i)) return 0;
+      }
+    }
+    PaletteStore global{};
+    int32_t globalCount = 0;
+    if (oGIF.GlobalPaletteExists()) {
+      CopyPalette(global.data(), oGIF.lpGlobalPalette());
+      globalCount = std::clamp<int32_t>(oGIF.GlobalPaletteEntries(), 0, 256);
+    }
+    for (int16_t a = 1; a <= oGIF.FramesCount(); ++a) {
+      if (!oGIF.LocalPaletteUsed(a)) continue;
+      PaletteStore local;
+      CopyPalette(local.data(), oGIF.lpFramePalette(a));
+      const int32_t entries = std::clamp<int32_t>(oGIF.LocalPaletteEntries(a), 0, 256);
+      std::array<bool, 256> inGlobal{};
+      std::array<bool, 256> taken{};
+      std::array<uint8_t, 256> map{};
+      int32_t matched = 0;
+      for (int32_t b = 0; b < entries; ++b) {
+        for (int32_t i = 0; i < globalCount; ++i) {
+          if (!taken[size_t(i)] && SameColor(&global[4 * size_t(i)], &local[4 * size_t(b)])) {
+            taken[size_t(i)] = inGlobal[size_t(b)] = true;
+            map[size_t(b)] = uint8_t(i);
+            ++matched;
+            break;
+          }
+        }
+      }
+      if (entries - matched > 256 - globalCount) continue;
+
+      oGIF.LocalPaletteUsed(a, false);
+      ++converted;
+      for (int32_t b = 0; b < entries; ++b) {
+        if (inGlobal[size_t(b)]) continue;
+        std::copy_n(&local[4 * size_t(b)], 4, &global[4 * size_t(globalCount)]);
+        map[size_t(b)] = uint8_t(globalCount++);
+      }
+      RenumberPixels(oGIF, a, map, entries);
+      const uint8_t transparent = oGIF.FrameTransparentColorIndex(a);
+      if (transparent >= entries) throw std::out_of_range("transparent index beyond the palette");
+      oGIF.FrameTransparentColorIndex(a, map[transparent]);
+      oGIF.GlobalPaletteEntries(int16_t(globalCount));
+      oGIF.GlobalPaletteExists(true);
+      CopyPalette(oGIF.lpGlobalPalette(), global.data());
+    }
+    if (converted > 0) {
+      for (int16_t i = 1; i <= oGIF.FramesCount(); ++i) {
+        if (oGIF.LocalPaletteUsed(i)) continue;
+        oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
+        oGIF.FrameDIBXOR(i)->SetPalette(global);
+        CopyPalette(oGIF.lpFramePalette(i), global.data());
+      }
+    }
+    return converted;
+  } catch (const std::exception&) {
+    return converted;
+  }
+}
+
+}  // namespace lumatrim::mGIFOptimizer

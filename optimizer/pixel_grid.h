@@ -1,0 +1,99 @@
+// Building blocks shared by the optimization passes: a view over a frame's pixel indices, the
+// frame rectangle, the bounding box of the pixels that pass a test, and cropping a frame.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "gif/gif_document.h"
+#include "optimizer/rect.h"
+
+namespace lumatrim {
+
+// A non-owning view of an 8-bit surface's pixel memory: At(x, y) is the byte at
+// y * BytesPerScanline + x. Writes change the surface. Valid while the surface keeps its memory.
+class PixelGrid {
+ public:
+  PixelGrid() = default;
+  uint8_t* Row(int32_t y) const { return bits_ + size_t(y) * size_t(stride_); }
+  uint8_t& At(int32_t x, int32_t y) const { return Row(y)[x]; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+
+ private:
+  friend PixelGrid MapDIBPixels(const cDIB& surface);
+  uint8_t* bits_ = nullptr;
+  int32_t stride_ = 0;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+};
+
+// The view over surface; a surface that is not 8 bits per pixel has no pixel indices to view.
+PixelGrid MapDIBPixels(const cDIB& surface);
+
+// Whether some pixel of the frame carries index.
+bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index);
+
+// The frame's rectangle on the logical screen.
+Rect FrameRect(const cGIF& gif, int16_t nFrame);
+
+// The bounding box of the positions of area (inclusive bounds x0..x1, y0..y1) for which
+// test(x, y) holds, as a rectangle with exclusive right and bottom; empty when none passes.
+template <typename Test>
+Rect FindPixelBounds(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Test test) {
+  Rect r;
+  bool found = false;
+  for (int32_t y = y0; y <= y1 && !found; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      if (test(x, y)) {
+        r.top = y;
+        found = true;
+        break;
+      }
+    }
+  }
+  if (!found) return Rect{};
+  found = false;
+  for (int32_t y = y1; y >= r.top && !found; --y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      if (test(x, y)) {
+        r.bottom = y + 1;
+        found = true;
+        break;
+      }
+    }
+  }
+  found = false;
+  for (int32_t x = x0; x <= x1 && !found; ++x) {
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      if (test(x, y)) {
+        r.left = x;
+        found = true;
+        break;
+      }
+    }
+  }
+  found = false;
+  for (int32_t x = x1; x >= r.left && !found; --x) {
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      if (test(x, y)) {
+        r.right = x + 1;
+        found = true;
+        break;
+      }
+    }
+  }
+  return r;
+}
+
+// Cuts frame nFrame down to rect, a non-empty frame-local rectangle inside the frame, and moves
+// the frame by rect's corner. The mask is recreated empty. Answers false when it was stopped
+// (a position that leaves 16 bits, a surface that can't be made); what was done stays.
+bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect);
+
+// Copies between palette stores, 1024 bytes at a time.
+inline void CopyPalette(uint8_t* to, const uint8_t* from) {
+  std::copy(from, from + 1024, to);
+}
+
+}  // namespace lumatrim

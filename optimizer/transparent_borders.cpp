@@ -1,0 +1,84 @@
+// Transparent border cropping: every frame is cut down to the rectangle around its visible
+// pixels, and frames without any visible pixel are dropped, their time going to the frame before.
+// Runs after frame differencing, so it also trims what differencing made transparent.
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "optimizer/passes.h"
+#include "optimizer/pixel_grid.h"
+
+namespace lumatrim::mGIFOptimizer {
+
+namespace {
+
+bool TakenAway(int32_t disposal) {
+  return disposal == 2 || disposal == 3;
+}
+
+// Frame-local bounds of the pixels that are not transparent index t; empty when there are none.
+Rect VisibleBounds(const cGIF& oGIF, int16_t nFrame, const Rect& frameRect, uint8_t t) {
+  const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));
+  if (grid.Width() < frameRect.right || grid.Height() < frameRect.bottom) {
+    throw std::out_of_range("frame " + std::to_string(nFrame) + " has no pixels to search");
+  }
+  return FindPixelBounds(0, 0, frameRect.right - 1, frameRect.bottom - 1,
+                         [&grid, t](int32_t x, int32_t y) { return grid.Row(y)[x] != t; });
+}
+
+// Whether a frame keeps its rectangle whatever its pixels: disposal 2 clears the whole rectangle
+// when the frame's time is up, and a frame past the screen may widen some viewers' screens.
+bool KeepsRectangle(const cGIF& oGIF, int16_t nFrame) {
+  return oGIF.FrameDisposalMethod(nFrame) == 2 || FrameReachesPastScreen(oGIF, nFrame);
+}
+
+// Whether wholly transparent frame k may go, its time added to the frame before. That frame must
+// still be showing then: one taken away left the cleared screen on show.
+bool MayDrop(const cGIF& oGIF, int16_t k) {
+  return !TakenAway(oGIF.FrameDisposalMethod(k)) &&
+         !TakenAway(oGIF.FrameDisposalMethod(int16_t(k - 1))) && !FrameReachesPastScreen(oGIF, k);
+}
+
+}  // namespace
+
+bool CropTransparentBorders(cGIF& oGIF) {
+  try {
+    const int16_t n = oGIF.FramesCount();
+    // Tables indexed by frame number, frame-local rectangles; entry 0 is unused.
+    std::vector<Rect> newRect(size_t(n) + 1);
+    std::vector<bool> changed(size_t(n) + 1, false);
+    for (int16_t c = 1; c <= n; ++c) {
+      const cDIB& image = *oGIF.FrameDIBXOR(c);
+      const Rect origRect{0, 0, image.Width(), image.Height()};
+      newRect[size_t(c)] = origRect;
+      if (!oGIF.FrameUseTransparentColor(c)) continue;
+      newRect[size_t(c)] = VisibleBounds(oGIF, c, origRect, oGIF.FrameTransparentColorIndex(c));
+      changed[size_t(c)] = newRect[size_t(c)] != origRect && !KeepsRectangle(oGIF, c);
+    }
+
+    for (int16_t k = n; k >= 2; --k) {
+      if (!newRect[size_t(k)].Empty()) continue;
+      if (!MayDrop(oGIF, k)) {
+        changed[size_t(k)] = false;
+        continue;
+      }
+      // Delays are stored as 16 bits without sign; a sum that leaves 15 bits stops the pass.
+      const int16_t delay = CheckedInt16(int32_t(uint16_t(oGIF.FrameDelay(int16_t(k - 1)))) +
+                                         uint16_t(oGIF.FrameDelay(k)));
+      oGIF.FrameDelay(int16_t(k - 1), delay);
+      oGIF.FrameRemove(k);
+      newRect.erase(newRect.begin() + k);
+      changed.erase(changed.begin() + k);
+    }
+
+    for (int16_t f = 1; f <= oGIF.FramesCount(); ++f) {
+      if (changed[size_t(f)] && !newRect[size_t(f)].Empty()) CropFrame(oGIF, f, newRect[size_t(f)]);
+    }
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace lumatrim::mGIFOptimizer

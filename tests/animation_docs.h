@@ -1,0 +1,63 @@
+// Hand-made animations for the optimizer tests.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gif/gif_document.h"
+#include "gif_bytes.h"
+
+namespace lumatrim::testing {
+
+// One frame of a hand-made animation; pixels are row by row, each below 4.
+struct FrameSpec {
+  uint16_t left = 0;
+  uint16_t top = 0;
+  uint16_t width = 0;
+  uint16_t height = 0;
+  Bytes pixels;
+  uint8_t disposal = 0;
+  uint16_t delay = 10;
+  int transparent = -1;  // the transparent index, or -1 for none
+  int localEntries = 0;  // entries of a local palette (a power of two from 2), or 0 for none
+};
+
+// A frame of one index everywhere.
+inline FrameSpec Filled(uint16_t left, uint16_t top, uint16_t width, uint16_t height,
+                        uint8_t index) {
+  return FrameSpec{left, top, width, height, Bytes(size_t(width) * height, index)};
+}
+
+// An animation on a global palette of 4 entries (entry i is red i, green i + 1, blue i + 2).
+inline Bytes Animation(uint16_t screenWidth, uint16_t screenHeight,
+                       const std::vector<FrameSpec>& frames) {
+  Bytes out = Header(screenWidth, screenHeight, 0x81);
+  ColorTable(out, 4);
+  for (const FrameSpec& frame : frames) {
+    const uint8_t flags = uint8_t((frame.disposal << 2) | (frame.transparent >= 0 ? 1 : 0));
+    GraphicControl(out, flags, frame.delay,
+                   uint8_t(frame.transparent >= 0 ? frame.transparent : 0));
+    uint8_t imageFlags = 0;
+    if (frame.localEntries > 0) {
+      imageFlags = 0x80;
+      while ((2 << (imageFlags & 7)) < frame.localEntries) ++imageFlags;
+    }
+    Image(out, frame.left, frame.top, frame.width, frame.height, imageFlags,
+          UncompressedCodes(frame.pixels), frame.localEntries);
+  }
+  out.push_back(0x3B);
+  return out;
+}
+
+// The frame's pixel indices, row by row, without the row padding.
+inline Bytes PixelsOf(const cGIF& gif, int16_t nFrame) {
+  const cDIB& image = *gif.FrameDIBXOR(nFrame);
+  Bytes pixels;
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
+    pixels.insert(pixels.end(), row, row + image.Width());
+  }
+  return pixels;
+}
+
+}  // namespace lumatrim::testing
