@@ -56,6 +56,12 @@ struct cGIF::ReadState {
   // Collects a data sub-block chain into data; ends on its terminator (or past the end).
   void ReadSubBlocks() {
     data.clear();
+    // Sizing the whole chain first saves growing the buffer 255 bytes at a time.
+    size_t total = 0;
+    for (size_t at = position; at < stream.size() && stream[at] != 0; at += stream[at] + 1u) {
+      total += stream[at];
+    }
+    data.reserve(std::min(total, stream.size()));
     while (position < stream.size() && stream[position] != 0) {
       const size_t count = stream[position];
       const size_t first = position + 1;

@@ -261,6 +261,24 @@ int32_t cDIB::LoadBlt(const cDIB* hSrcDC, int32_t x, int32_t y, int32_t nWidth, 
       translate[i] = RawFromColor(hSrcDC->ColorFromRaw(uint32_t(i)));
     }
   }
+  if (indexed && hSrcDC->bpp_ == 8 && bpp_ == 1) {
+    // The common case of building a transparency mask: pack bits a byte at a time.
+    for (int32_t row = 0; row < h; ++row) {
+      const uint8_t* from =
+          hSrcDC->bits_.get() + size_t(y + row) * size_t(hSrcDC->bytesPerScanline_) + size_t(x);
+      uint8_t* to = bits_.get() + size_t(row) * size_t(bytesPerScanline_);
+      for (int32_t col = 0; col < w; col += 8) {
+        uint8_t packed = 0;
+        const int32_t n = std::min(8, w - col);
+        for (int32_t i = 0; i < n; ++i)
+          packed |= uint8_t((translate[from[col + i]] & 1u) << (7 - i));
+        // Bits past the copied block keep what they held.
+        const uint8_t keep = n == 8 ? 0 : uint8_t(0xFFu >> n);
+        to[col >> 3] = uint8_t((to[col >> 3] & keep) | packed);
+      }
+    }
+    return 1;
+  }
   for (int32_t row = 0; row < h; ++row) {
     for (int32_t col = 0; col < w; ++col) {
       const uint32_t raw = hSrcDC->RawPixel(x + col, y + row);

@@ -1,6 +1,7 @@
 // Small builders for hand-made GIF byte streams in tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>

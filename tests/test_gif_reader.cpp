@@ -6,6 +6,7 @@
 
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
+#include "temp_folder.h"
 
 namespace lumatrim {
 namespace {
@@ -235,8 +236,8 @@ TEST(GifReaderTest, MemoryBudgetRefusesHugeDeclarations) {
 }
 
 TEST(GifReaderTest, LoadFromFile) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "lumatrim_reader";
-  std::filesystem::create_directories(dir);
+  const TempFolder folder("reader");
+  const std::filesystem::path& dir = folder.path();
   Bytes file = Header(1, 1);
   Image(file, 0, 0, 1, 1, 0, UncompressedCodes({1}));
   std::ofstream(dir / "a.gif", std::ios::binary)
@@ -249,7 +250,6 @@ TEST(GifReaderTest, LoadFromFile) {
   EXPECT_EQ(gif.FramesCount(), 1);
   EXPECT_FALSE(gif.LoadFromFile((dir / "missing.gif").string()));
   EXPECT_EQ(gif.FramesCount(), 0);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
