@@ -54,8 +54,13 @@ FileOutcome ReduceOne(const std::string& input, const ReduceSettings& settings) 
     cGIF before, after;
     before.MemoryBudget(settings.options.memoryBudget);
     after.MemoryBudget(settings.options.memoryBudget);
-    outcome.verified = before.LoadFromFile(input) &&
-                       after.LoadFromFile(outcome.result.outputPath) && LookTheSame(before, after);
+    try {
+      outcome.verified = before.LoadFromFile(input) &&
+                         after.LoadFromFile(outcome.result.outputPath) &&
+                         LookTheSame(before, after);
+    } catch (const std::bad_alloc&) {
+      outcome.verified = false;  // a screen too large to play here
+    }
   }
   return outcome;
 }

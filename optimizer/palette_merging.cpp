@@ -5,8 +5,8 @@
 #include <array>
 #include <cstring>
 #include <exception>
-#include <stdexcept>
 
+#include "gif/lzw_encoder.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 
@@ -18,13 +18,11 @@ bool SameColor(const uint8_t* a, const uint8_t* b) {
   return std::memcmp(a, b, 4) == 0;
 }
 
-void RenumberPixels(cGIF& oGIF, int16_t nFrame, const std::array<uint8_t, 256>& map,
-                    int32_t entries) {
+void RenumberPixels(cGIF& oGIF, int16_t nFrame, const std::array<uint8_t, 256>& map) {
   const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));
   for (int32_t y = 0; y < grid.Height(); ++y) {
     uint8_t* row = grid.Row(y);
     for (int32_t x = 0; x < grid.Width(); ++x) {
-      if (row[x] >= entries) throw std::out_of_range("pixel beyond the palette");
       row[x] = map[row[x]];
     }
   }
@@ -68,6 +66,13 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
         }
       }
       if (entries - matched > 256 - globalCount) continue;
+      // A frame with pixels beyond its own palette (malformed input) has no colours to move for
+      // them: it keeps its palette rather than be half moved.
+      const cDIB& image = *oGIF.FrameDIBXOR(a);
+      if ((image.lpBits() && mGIFLZWEnc::LargestIndex(image) >= entries) ||
+          oGIF.FrameTransparentColorIndex(a) >= entries) {
+        continue;
+      }
 
       oGIF.LocalPaletteUsed(a, false);
       ++converted;
@@ -76,10 +81,8 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
         std::copy_n(&local[4 * size_t(b)], 4, &global[4 * size_t(globalCount)]);
         map[size_t(b)] = uint8_t(globalCount++);
       }
-      RenumberPixels(oGIF, a, map, entries);
-      const uint8_t transparent = oGIF.FrameTransparentColorIndex(a);
-      if (transparent >= entries) throw std::out_of_range("transparent index beyond the palette");
-      oGIF.FrameTransparentColorIndex(a, map[transparent]);
+      RenumberPixels(oGIF, a, map);
+      oGIF.FrameTransparentColorIndex(a, map[oGIF.FrameTransparentColorIndex(a)]);
       oGIF.GlobalPaletteEntries(int16_t(globalCount));
       oGIF.GlobalPaletteExists(true);
       CopyPalette(oGIF.lpGlobalPalette(), global.data());

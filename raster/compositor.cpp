@@ -54,50 +54,75 @@ void ClearRect(const Clip& clip, int32_t screenWidth, std::vector<uint8_t>& canv
 
 }  // namespace
 
-ViewerPlayback PlayDocument(const cGIF& doc) {
-  ViewerPlayback playback;
-  // Screen sizes are unsigned in the file.
-  playback.width = uint16_t(doc.ScreenWidth());
-  playback.height = uint16_t(doc.ScreenHeight());
-  std::vector<uint8_t> canvas(size_t(playback.width) * size_t(playback.height) * 4, 0);
-  for (int16_t n = 1; n <= doc.FramesCount(); ++n) {
-    const cDIB& image = *doc.FrameDIBXOR(n);
-    const Clip clip = ClipToScreen(doc, n, playback.width, playback.height);
-    const int32_t disposal = doc.FrameDisposalMethod(n);
-    std::vector<uint8_t> before;
-    if (disposal == 3) before = canvas;
-    if (image.BPP() == 8 && !clip.Empty()) DrawFrame(doc, n, clip, playback.width, canvas);
-    playback.frames.push_back(ViewerFrame{canvas, uint16_t(doc.FrameDelay(n))});
-    if (disposal == 2 && !clip.Empty()) {
-      ClearRect(clip, playback.width, canvas);
-    } else if (disposal == 3) {
-      canvas = std::move(before);
-    }
+Viewer::Viewer(const cGIF& doc)
+    : doc_(doc),
+      // Screen sizes are unsigned in the file.
+      width_(uint16_t(doc.ScreenWidth())),
+      height_(uint16_t(doc.ScreenHeight())),
+      canvas_(size_t(width_) * size_t(height_) * 4, 0) {}
+
+bool Viewer::NextFrame(ViewerFrame& shown) {
+  if (next_ > doc_.FramesCount()) return false;
+  const int16_t n = next_++;
+  const cDIB& image = *doc_.FrameDIBXOR(n);
+  const Clip clip = ClipToScreen(doc_, n, width_, height_);
+  const int32_t disposal = doc_.FrameDisposalMethod(n);
+  std::vector<uint8_t> before;
+  if (disposal == 3) before = canvas_;
+  if (image.BPP() == 8 && !clip.Empty()) DrawFrame(doc_, n, clip, width_, canvas_);
+  shown.rgba = canvas_;
+  shown.delay = uint16_t(doc_.FrameDelay(n));
+  if (disposal == 2 && !clip.Empty()) {
+    ClearRect(clip, width_, canvas_);
+  } else if (disposal == 3) {
+    canvas_ = std::move(before);
   }
+  return true;
+}
+
+bool Viewer::NextPicture(ViewerFrame& shown) {
+  if (!hasPending_ && !NextFrame(pending_)) return false;
+  hasPending_ = true;
+  ViewerFrame frame;
+  while (NextFrame(frame)) {
+    if (frame.rgba != pending_.rgba) {
+      shown = std::move(pending_);
+      pending_ = std::move(frame);
+      return true;
+    }
+    pending_.delay += frame.delay;
+  }
+  shown = std::move(pending_);
+  hasPending_ = false;
+  return true;
+}
+
+ViewerPlayback PlayDocument(const cGIF& doc) {
+  Viewer viewer(doc);
+  ViewerPlayback playback{viewer.Width(), viewer.Height(), {}};
+  ViewerFrame frame;
+  while (viewer.NextFrame(frame)) playback.frames.push_back(std::move(frame));
   return playback;
 }
 
 std::vector<ViewerFrame> ShownPictures(const cGIF& doc) {
+  Viewer viewer(doc);
   std::vector<ViewerFrame> shown;
-  for (ViewerFrame& frame : PlayDocument(doc).frames) {
-    if (!shown.empty() && shown.back().rgba == frame.rgba) {
-      shown.back().delay += frame.delay;
-    } else {
-      shown.push_back(std::move(frame));
-    }
-  }
+  ViewerFrame picture;
+  while (viewer.NextPicture(picture)) shown.push_back(std::move(picture));
   return shown;
 }
 
 bool LookTheSame(const cGIF& a, const cGIF& b) {
-  if (a.ScreenWidth() != b.ScreenWidth() || a.ScreenHeight() != b.ScreenHeight()) return false;
-  const std::vector<ViewerFrame> x = ShownPictures(a);
-  const std::vector<ViewerFrame> y = ShownPictures(b);
-  if (x.size() != y.size()) return false;
-  for (size_t i = 0; i < x.size(); ++i) {
-    if (x[i].rgba != y[i].rgba || x[i].delay != y[i].delay) return false;
+  Viewer first(a), second(b);
+  if (first.Width() != second.Width() || first.Height() != second.Height()) return false;
+  ViewerFrame x, y;
+  while (true) {
+    const bool more = first.NextPicture(x);
+    if (more != second.NextPicture(y)) return false;
+    if (!more) return true;
+    if (x.rgba != y.rgba || x.delay != y.delay) return false;
   }
-  return true;
 }
 
 }  // namespace lumatrim

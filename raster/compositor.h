@@ -24,6 +24,29 @@ struct ViewerPlayback {
   std::vector<ViewerFrame> frames;
 };
 
+// Plays a document one frame at a time, holding only the canvas (and, for disposal 3, what lay
+// under the current frame), so that long animations on large screens can be compared in step.
+class Viewer {
+ public:
+  explicit Viewer(const cGIF& doc);
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  // Draws the next frame and answers what the viewer shows then; false after the last frame.
+  bool NextFrame(ViewerFrame& shown);
+  // The next distinct picture: consecutive frames that show the same picture count as one, their
+  // delays added. False after the last picture.
+  bool NextPicture(ViewerFrame& shown);
+
+ private:
+  const cGIF& doc_;
+  int32_t width_;
+  int32_t height_;
+  int16_t next_ = 1;
+  std::vector<uint8_t> canvas_;
+  ViewerFrame pending_;
+  bool hasPending_ = false;
+};
+
 // What a viewer shows after each frame of doc is drawn.
 ViewerPlayback PlayDocument(const cGIF& doc);
 

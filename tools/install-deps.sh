@@ -6,7 +6,8 @@ packages=(
   cmake g++ make pkg-config
   zlib1g-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev gifsicle libpng-dev
+  libgif-dev gifsicle hyperfine
+  clang libclang-rt-14-dev
 )
 
 missing=()

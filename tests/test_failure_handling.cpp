@@ -1,0 +1,136 @@
+// Failures in the middle of a batch: each gives a clear message, leaves no partial output, never
+// touches the input, and the batch goes on with the next file.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/reduce_command.h"
+#include "corpus.h"
+#include "temp_folder.h"
+
+namespace lumatrim {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names in a folder, in name order.
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class FailureHandlingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(in_);
+    fs::create_directories(out_);
+    fs::copy_file(testing::RealFilesFolder() / "wuffs-harvesters.gif", in_ / "big.gif");
+    fs::copy_file(testing::RealFilesFolder() / "wuffs-hat.gif", in_ / "small.gif");
+    bigBefore_ = ReadAll(in_ / "big.gif");
+  }
+
+  int Run(const std::vector<std::string>& names) {
+    cli::ReduceSettings settings;
+    for (const std::string& name : names) settings.paths.push_back((in_ / name).string());
+    settings.outputFolder = out_.string();
+    settings.jobs = 1;
+    out.str("");
+    err.str("");
+    return cli::RunReduce(settings, out, err);
+  }
+
+  testing::TempFolder folder_{"failures"};
+  const fs::path in_ = folder_ / "in";
+  const fs::path out_ = folder_ / "out";
+  std::string bigBefore_;
+  std::ostringstream out, err;
+};
+
+TEST_F(FailureHandlingTest, VanishedAndUnreadableInputsAreReportedAndSkipped) {
+  std::vector<std::string> names = {"gone.gif", "small.gif"};
+  // Root reads any file, so only another user can meet an unreadable one.
+  if (geteuid() != 0) {
+    fs::copy_file(in_ / "small.gif", in_ / "locked.gif");
+    fs::permissions(in_ / "locked.gif", fs::perms::none);
+    names.insert(names.begin(), "locked.gif");
+  }
+  EXPECT_EQ(Run(names), 1);
+  for (size_t i = 0; i + 1 < names.size(); ++i) {
+    EXPECT_NE(err.str().find("Error loading gif file: " + (in_ / names[i]).string()),
+              std::string::npos);
+  }
+  EXPECT_EQ(Names(out_), std::vector<std::string>{"small-reduced.gif"});
+}
+
+TEST_F(FailureHandlingTest, TargetThatCannotBeReplacedLeavesNothingBehind) {
+  // A folder where the output file should go: the save fails, the folder stays as it was.
+  fs::create_directory(out_ / "big-reduced.gif");
+  EXPECT_EQ(Run({"big.gif", "small.gif"}), 1);
+  EXPECT_NE(err.str().find("Error saving gif file: "), std::string::npos);
+  EXPECT_TRUE(fs::is_directory(out_ / "big-reduced.gif"));
+  EXPECT_EQ(Names(out_), (std::vector<std::string>{"big-reduced.gif", "small-reduced.gif"}));
+  EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
+}
+
+TEST_F(FailureHandlingTest, ReadOnlyOutputFolder) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  fs::permissions(out_, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_EQ(Run({"small.gif"}), 1);
+  fs::permissions(out_, fs::perms::owner_all);
+  EXPECT_NE(err.str().find("Error saving gif file: "), std::string::npos);
+  EXPECT_TRUE(Names(out_).empty());
+}
+
+TEST_F(FailureHandlingTest, FullDiskLeavesNoPartialFile) {
+  // In a child process, so that the file size limit stays there: files may not grow past
+  // 100 KB, which the big output needs and the small one does not.
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100 * 1024, 100 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(Run({"big.gif", "small.gif"}));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(Names(out_), std::vector<std::string>{"small-reduced.gif"});
+  EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
+}
+
+TEST_F(FailureHandlingTest, ExistingOutputSurvivesAFailedSave) {
+  std::ofstream(out_ / "big-reduced.gif") << "earlier output";
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100 * 1024, 100 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(Run({"big.gif"}));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(ReadAll(out_ / "big-reduced.gif"), "earlier output");
+  EXPECT_EQ(Names(out_), std::vector<std::string>{"big-reduced.gif"});
+}
+
+}  // namespace
+}  // namespace lumatrim
