@@ -1,8 +1,9 @@
 // Frame property normalization: the first pass. Afterwards every frame that keeps a transparent
 // colour has a pixel of that index (so palette compaction keeps the entry), disposals that show
-// nothing are 0, and every palette covers the transparent indices that refer to it.
+// nothing are 0, and every palette covers the transparent indices and pixels that refer to it.
 #include <exception>
 
+#include "gif/lzw_encoder.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 
@@ -12,6 +13,12 @@ namespace {
 
 bool TakenAway(int32_t disposal) {
   return disposal == 2 || disposal == 3;
+}
+
+// The largest index a pixel of the frame carries, or -1 when it has no pixels.
+int32_t LargestPixel(const cGIF& oGIF, int16_t nFrame) {
+  const cDIB& image = *oGIF.FrameDIBXOR(nFrame);
+  return image.lpBits() ? mGIFLZWEnc::LargestIndex(image) : -1;
 }
 
 }  // namespace
@@ -53,11 +60,15 @@ bool NormalizeFrameProperties(cGIF& oGIF) {
     // The background index is left as it is: when it lies beyond the global palette it names no
     // colour, and widening the palette to it would give it one.
 
+    // Palettes also grow to the largest pixel: malformed files hold pixels beyond their palette,
+    // which show the empty (black) entry there. Once the palette covers them, compaction and
+    // merging keep them so instead of giving them the colour of an entry added later.
     if (oGIF.GlobalPaletteExists()) {
       int32_t highest = oGIF.GlobalPaletteEntries() - 1;
       for (int16_t i = 1; i <= n; ++i) {
         if (!oGIF.LocalPaletteUsed(i)) {
           highest = std::max<int32_t>(highest, oGIF.FrameTransparentColorIndex(i));
+          highest = std::max<int32_t>(highest, LargestPixel(oGIF, i));
         }
       }
       if (highest > oGIF.GlobalPaletteEntries() - 1) {
@@ -69,10 +80,14 @@ bool NormalizeFrameProperties(cGIF& oGIF) {
     }
 
     for (int16_t i = 1; i <= n; ++i) {
-      if (oGIF.LocalPaletteUsed(i) && oGIF.FrameUseTransparentColor(i) &&
-          oGIF.FrameTransparentColorIndex(i) > oGIF.LocalPaletteEntries(i) - 1) {
-        oGIF.LocalPaletteEntries(i, int16_t(oGIF.FrameTransparentColorIndex(i) + 1));
+      if (!oGIF.LocalPaletteUsed(i)) continue;
+      int32_t highest = oGIF.LocalPaletteEntries(i) - 1;
+      if (oGIF.FrameUseTransparentColor(i)) {
+        highest = std::max<int32_t>(highest, oGIF.FrameTransparentColorIndex(i));
       }
+      highest = std::max<int32_t>(highest, LargestPixel(oGIF, i));
+      if (highest > oGIF.LocalPaletteEntries(i) - 1)
+        oGIF.LocalPaletteEntries(i, int16_t(highest + 1));
     }
     return true;
   } catch (const std::exception&) {
