@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev gifsicle hyperfine
   clang libclang-rt-14-dev
+  qt6-base-dev xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,360 @@
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <stdexcept>
+
+#include "app/add_folder.h"
+#include "app/app_error.h"
+#include "app/app_icon.h"
+#include "app/cursor_files.h"
+#include "app/file_attributes.h"
+#include "app/file_list_view.h"
+#include "app/folder_sweep.h"
+#include "app/path_utils.h"
+#include "app/prompter.h"
+#include "app/samples.h"
+
+namespace lumatrim {
+
+namespace {
+
+QFont ArialBold(double points) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(points);
+  font.setBold(true);
+  return font;
+}
+
+// The folder part of a chosen file as the file dialog names it: the root keeps its separator.
+QString DialogFolderOf(const QString& path) {
+  const QString folder = path.left(path.lastIndexOf(kSeparator));
+  return folder.isEmpty() ? QString(kSeparator) : folder;
+}
+
+}  // namespace
+
+AppEnvironment DefaultEnvironment(Prompter& prompter) {
+  AppEnvironment environment;
+  environment.appFolder = QCoreApplication::applicationDirPath();
+  environment.prompter = &prompter;
+  environment.desktopFolder = GetDesktopFolder;
+  environment.pump = [] { QCoreApplication::processEvents(); };
+  return environment;
+}
+
+Form1::Form1(AppEnvironment environment, QWidget* parent)
+    : QWidget(parent), env_(std::move(environment)) {
+  BuildControls();
+}
+
+void Form1::BuildControls() {
+  setObjectName(QStringLiteral("Form1"));
+  setFixedSize(Twips(8040), Twips(5670));
+  setFont(ArialBold(9));
+  const QFont buttonFont = ArialBold(11.25);
+
+  const auto place = [](QWidget* control, const char* name, int left, int top, int width,
+                        int height) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
+  };
+  const auto button = [&](QWidget* parent, const char* name, const QString& caption, int left,
+                          int top, int width, int height) {
+    auto* control = new QPushButton(caption, parent);
+    place(control, name, left, top, width, height);
+    control->setFont(buttonFont);
+    // A move over a button is the button's alone; the window underneath would reset the pointer.
+    control->setAttribute(Qt::WA_NoMousePropagation);
+    return control;
+  };
+
+  ListView1 = new FileListView(this);
+  place(ListView1, "ListView1", 120, 120, 7800, 2535);
+  ListView1->setFont(ArialBold(9));
+  ListView1->setToolTip(kListToolTip);
+  PushButton1 =
+      button(this, "PushButton1", QStringLiteral("Add GIF File(s)"), 120, 2745, 3840, 405);
+  PushButton3 = button(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"), 4080,
+                       2745, 3840, 405);
+  PushButton6 = button(this, "PushButton6", QStringLiteral("Clear List"), 120, 3255, 3840, 405);
+  PushButton7 = button(this, "PushButton7", QStringLiteral("Load Sample/Example Files"), 4080, 3255,
+                       3840, 405);
+  Frame1 = new QGroupBox(QStringLiteral("Save Results To This Folder"), this);
+  place(Frame1, "Frame1", 120, 3705, 7800, 795);
+  Text1 = new QLineEdit(Frame1);
+  place(Text1, "Text1", 240, 300, 6660, 345);
+  PushButton4 = button(Frame1, "PushButton4", QStringLiteral("..."), 6960, 300, 600, 345);
+  PushButton2 = button(this, "PushButton2", QStringLiteral("Start Reducing"), 120, 4620, 7800, 405);
+  ProgressBar1 = new QProgressBar(this);
+  place(ProgressBar1, "ProgressBar1", 120, 5145, 7800, 405);
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setTextVisible(true);
+  ProgressBar1->setAlignment(Qt::AlignCenter);
+  SetProgressValue(0);
+  SetProgressText(kProgressBarText);
+
+  // Pointer changes by mouse moves: the custom pointer over buttons, the default elsewhere.
+  for (QWidget* watched : std::initializer_list<QWidget*>{
+           this, PushButton1, PushButton2, PushButton3, PushButton4, PushButton6, PushButton7,
+           Frame1, Text1, ListView1->viewport()}) {
+    watched->setMouseTracking(true);
+    watched->installEventFilter(this);
+  }
+
+  ListView1->SetRemovalsAllowed([this] { return !HourglassShown(); });
+  ListView1->SetDragCursorFile(AppFile(QStringLiteral("drag.ico")));
+  connect(ListView1, &FileListView::PathsDropped, this,
+          [this](const QStringList& paths) { Handle([&] { ListView1_Drop(paths); }); });
+  connect(PushButton1, &QPushButton::clicked, this,
+          [this] { Handle([this] { PushButton1_Click(); }); });
+  connect(PushButton2, &QPushButton::clicked, this,
+          [this] { Handle([this] { PushButton2_Click(); }); });
+  connect(PushButton3, &QPushButton::clicked, this,
+          [this] { Handle([this] { PushButton3_Click(); }); });
+  connect(PushButton4, &QPushButton::clicked, this,
+          [this] { Handle([this] { PushButton4_Click(); }); });
+  connect(PushButton6, &QPushButton::clicked, this,
+          [this] { Handle([this] { PushButton6_Click(); }); });
+  connect(PushButton7, &QPushButton::clicked, this,
+          [this] { Handle([this] { PushButton7_Click(); }); });
+  // Every change of the box is stored at once, whatever caused it.
+  connect(Text1, &QLineEdit::textChanged, this,
+          [this](const QString& text) { settings_.SaveSetting(kKeyOutputFolder, text); });
+}
+
+QString Form1::AppFile(const QString& name) const {
+  return env_.appFolder + kSeparator + name;
+}
+
+void Form1::Form_Load() {
+  Handle([this] { Form_LoadSteps(); });
+}
+
+void Form1::Form_LoadSteps() {
+  StepRunner step(env_.prompter, this, kLabelFormLoad);
+  step(100, [&] { LoadSkin(); });
+  step(104, [&] {
+    setWindowTitle(kProductTitle);
+    setWindowIcon(ApplicationIcon());
+    SetApplicationTitle();
+  });
+  step(106, [&] {
+    if (!FileExists(AppFile(QStringLiteral("HAND-M.CUR")))) return;
+    step.Reached(108);
+    customPointer_ = LoadCursorFile(AppFile(QStringLiteral("HAND-M.CUR")));
+  });
+  step(110, [&] {
+    if (settings_.GetSetting(kKeySnapshot, QString()).isEmpty()) {
+      RecordSamples(env_.appFolder, settings_, [this] { PumpEvents(); });
+    }
+  });
+  step(128, [&] { ListView1->setHeaderLabels({QStringLiteral("GIF File(s)")}); });
+  step(130, [&] { ListView1->setColumnWidth(0, Twips(6500)); });
+  step(132, [&] {
+    // The desktop is asked for only when no folder is stored.
+    const std::optional<QString> stored = settings_.FindSetting(kKeyOutputFolder);
+    Text1->setText(stored ? *stored : env_.desktopFolder());
+  });
+}
+
+void Form1::LoadSkin() {
+  const QString skin = AppFile(QStringLiteral("x/o.cjs"));
+  if (!FileExists(skin)) return;
+  const QColor buttonFace = palette().color(QPalette::Button);
+  QList<QWidget*> surfaces{this};
+  for (QWidget* child : findChildren<QWidget*>()) {
+    if (child->inherits("QGroupBox") || child->inherits("QLabel") || child->inherits("QCheckBox") ||
+        child->inherits("QRadioButton")) {
+      surfaces.append(child);
+    }
+  }
+  for (QWidget* surface : surfaces) {
+    QPalette colours = surface->palette();
+    colours.setColor(QPalette::Window, buttonFace);
+    surface->setPalette(colours);
+    surface->setAutoFillBackground(true);
+  }
+  QFile file(skin);
+  if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("Can't read the skin file");
+  setStyleSheet(QString::fromUtf8(file.readAll()));
+  skinApplied_ = true;
+}
+
+int Form1::Count() const {
+  return ListView1->Count();
+}
+QString Form1::Text(int nItem) const {
+  return ListView1->Text(nItem);
+}
+void Form1::Add(const QString& text) {
+  ListView1->Add(text);
+}
+QString Form1::OutputFolderText() const {
+  return Text1->text();
+}
+
+void Form1::SetPointer(MousePointer pointer) {
+  pointer_ = pointer;
+  switch (pointer) {
+    case MousePointer::Hourglass:
+      setCursor(Qt::WaitCursor);
+      break;
+    case MousePointer::Custom:
+      // Without its picture the custom pointer looks like the default one.
+      if (customPointer_) {
+        setCursor(*customPointer_);
+      } else {
+        unsetCursor();
+      }
+      break;
+    case MousePointer::Arrow:
+      setCursor(Qt::ArrowCursor);
+      break;
+    case MousePointer::Default:
+      unsetCursor();
+      break;
+  }
+}
+
+void Form1::SetProgressValue(double value) {
+  progressValue_ = value;
+  ProgressBar1->setValue(qBound(0, qRound(value), 100));
+}
+
+void Form1::SetProgressText(const QString& text) {
+  progressText_ = text;
+  // "%" starts a placeholder in the bar's format.
+  ProgressBar1->setFormat(QString(text).replace(u'%', QStringLiteral("%%")));
+}
+
+void Form1::PumpEvents() {
+  if (env_.pump) env_.pump();
+  if (unloading_) throw ApplicationEnding{};
+}
+
+void Form1::Handle(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const ApplicationEnding&) {
+    bBusy_ = false;
+  }
+}
+
+void Form1::PushButton1_Click() {
+  Prompter& prompter = *env_.prompter;
+  StepRunner step(&prompter, this, kLabelAddFiles);
+  QStringList chosen;
+  step(112, [&] { chosen = prompter.OpenFiles(this, kAddFilesTitle, kAddFilesFilter); });
+  bool done = false;
+  step(114, [&] { done = chosen.isEmpty(); });
+  if (done) return;
+  step(118, [&] {
+    if (chosen.size() != 1) return;
+    step.Reached(120);
+    Add(chosen.first());
+    done = true;
+  });
+  if (done) return;
+  // Several files: the dialog's folder and each name, joined and normalized.
+  for (const QString& file : std::as_const(chosen)) {
+    QString path;
+    step(136, [&] { path = DialogFolderOf(file) + kSeparator + FileNameOf(file); });
+    step(138, [&] { path = NormalizePath(path); });
+    step(140, [&] { Add(path); });
+  }
+}
+
+void Form1::PushButton2_Click() {
+  RunReduction(*this, *env_.prompter, this);
+}
+
+void Form1::PushButton3_Click() {
+  Prompter& prompter = *env_.prompter;
+  StepRunner step(&prompter, this, kLabelAddFolder);
+  QString extension;
+  step(100, [&] {
+    extension = prompter.InputBox(this, kExtensionPrompt, ApplicationTitle(),
+                                  settings_.GetSetting(kKeyExtension, QStringLiteral("gif")));
+    if (!extension.isEmpty()) settings_.SaveSetting(kKeyExtension, extension);
+  });
+  if (extension.isEmpty()) return;
+  QString folder;
+  step(104, [&] {
+    folder = prompter.BrowseForFolder(this, kSelectFolderPrompt,
+                                      settings_.GetSetting(kKeyLastFolder, QString()));
+  });
+  if (folder.isEmpty()) return;
+  step(334, [&] { settings_.SaveSetting(kKeyLastFolder, folder); });
+  step(112, [&] { SetPointer(MousePointer::Hourglass); });
+  const ScanHooks hooks{[this] { PumpEvents(); }, &prompter, this};
+  SweepFolder(folder, PatternForExtension(extension), hooks, &step,
+              [this](const QString& path) { Add(path); });
+  step(136, [&] { SetPointer(MousePointer::Default); });
+}
+
+void Form1::PushButton4_Click() {
+  Prompter& prompter = *env_.prompter;
+  StepRunner step(&prompter, this, kLabelOutputFolder);
+  QString folder;
+  step(100, [&] {
+    folder = prompter.BrowseForFolder(this, kSelectFolderPrompt,
+                                      settings_.GetSetting(kKeyLastFolderDot, QString()));
+  });
+  if (folder.isEmpty()) return;
+  bool endsWithSeparator = false;
+  step(104, [&] {
+    settings_.SaveSetting(kKeyLastFolderDot, folder);
+    endsWithSeparator = folder.endsWith(kSeparator);
+  });
+  if (!endsWithSeparator) {
+    step(106, [&] { Text1->setText(folder + kSeparator); });
+  } else {
+    step(108, [&] { Text1->setText(folder); });
+  }
+}
+
+void Form1::PushButton6_Click() {
+  if (!HourglassShown()) ListView1->Clear();
+}
+
+void Form1::PushButton7_Click() {
+  StepRunner step(env_.prompter, this, kLabelSamples);
+  step(100, [&] {
+    LoadSamples(*this, env_.appFolder, settings_, *env_.prompter, this, [this] { PumpEvents(); });
+  });
+}
+
+void Form1::ListView1_Drop(const QStringList& paths) {
+  const ScanHooks hooks{[this] { PumpEvents(); }, env_.prompter, this};
+  for (const QString& path : paths) {
+    if (IsFolder(path)) {
+      SweepFolder(path, QStringLiteral("*.*"), hooks, nullptr,
+                  [this](const QString& found) { Add(found); });
+    } else {
+      Add(path);
+    }
+  }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && !HourglassShown()) {
+    SetPointer(qobject_cast<QPushButton*>(watched) ? MousePointer::Custom : MousePointer::Default);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // Closing the window ends the application at once; every setting is already stored.
+  unloading_ = true;
+  event->accept();
+  QCoreApplication::quit();
+}
+
+}  // namespace lumatrim

@@ -1,0 +1,127 @@
+// Form1: the main window. The file list, the buttons that fill and clear it, the output folder
+// box, "Start Reducing" and the progress bar; its handlers number their steps for the
+// application error message.
+#pragma once
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "app/reduction_run.h"
+#include "app/settings_store.h"
+
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace lumatrim {
+
+class FileListView;
+class Prompter;
+
+// What the window takes from outside; tests put their own in.
+struct AppEnvironment {
+  // The folder of the executable: cursors, the optional skin and the Samples folder.
+  QString appFolder;
+  Prompter* prompter = nullptr;
+  // The default output folder.
+  std::function<QString()> desktopFolder;
+  // Lets the event loop run; the window adds its own end-of-application check.
+  std::function<void()> pump;
+};
+
+// The environment of the installed application.
+AppEnvironment DefaultEnvironment(Prompter& prompter);
+
+// A length in twips (15 to the pixel) as pixels.
+constexpr int Twips(int twips) {
+  return twips / 15;
+}
+
+class Form1 : public QWidget, public RunHost {
+  Q_OBJECT
+
+ public:
+  explicit Form1(AppEnvironment environment, QWidget* parent = nullptr);
+
+  // The start-up sequence: skin, caption and titles, cursor, samples, column, output folder.
+  void Form_Load();
+
+  // RunHost.
+  int Count() const override;
+  QString Text(int nItem) const override;
+  void Add(const QString& text) override;
+  bool Busy() const override { return bBusy_; }
+  void SetBusy(bool bBusy) override { bBusy_ = bBusy; }
+  QString OutputFolderText() const override;
+  void SetPointer(MousePointer pointer) override;
+  void SetProgressValue(double value) override;
+  void SetProgressText(const QString& text) override;
+  void PumpEvents() override;
+
+  MousePointer Pointer() const { return pointer_; }
+  bool HasCustomPointerPicture() const { return customPointer_.has_value(); }
+  double ProgressValue() const { return progressValue_; }
+  QString ProgressText() const { return progressText_; }
+  bool SkinApplied() const { return skinApplied_; }
+
+  // The handlers, as the buttons, the list and the box call them.
+  void PushButton1_Click();  // Add GIF File(s)
+  void PushButton2_Click();  // Start Reducing
+  void PushButton3_Click();  // Add All GIF File(s) In Folder
+  void PushButton4_Click();  // ...
+  void PushButton6_Click();  // Clear List
+  void PushButton7_Click();  // Load Sample/Example Files
+  void ListView1_Drop(const QStringList& paths);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Form_LoadSteps();
+  void LoadSkin();
+  QString AppFile(const QString& name) const;
+  bool HourglassShown() const { return pointer_ == MousePointer::Hourglass; }
+  // Runs a handler; a closed window ends it at its next event-loop turn.
+  void Handle(const std::function<void()>& handler);
+
+  AppEnvironment env_;
+  SettingsStore settings_;
+
+  FileListView* ListView1 = nullptr;
+  QPushButton* PushButton1 = nullptr;
+  QPushButton* PushButton3 = nullptr;
+  QPushButton* PushButton6 = nullptr;
+  QPushButton* PushButton7 = nullptr;
+  QGroupBox* Frame1 = nullptr;
+  QLineEdit* Text1 = nullptr;
+  QPushButton* PushButton4 = nullptr;
+  QPushButton* PushButton2 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+
+  bool bBusy_ = false;
+  bool unloading_ = false;
+  bool skinApplied_ = false;
+  MousePointer pointer_ = MousePointer::Default;
+  std::optional<QCursor> customPointer_;
+  double progressValue_ = 0;
+  QString progressText_;
+};
+
+inline const QString kListToolTip = QStringLiteral(
+    "Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
+    "window to reveal full names.");
+inline const QString kAddFilesTitle =
+    QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files");
+inline const QString kAddFilesFilter = QStringLiteral("GIF Files (*.gif;*.gif)|*.gif;*.gif|");
+inline const QString kExtensionPrompt = QStringLiteral(
+    "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc "
+    "files, etc.)");
+inline const QString kSelectFolderPrompt = QStringLiteral("Please select folder:");
+
+}  // namespace lumatrim

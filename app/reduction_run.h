@@ -1,0 +1,42 @@
+// The reduction run behind "Start Reducing": every file of the list, in list order, loaded,
+// optimized with the run's fixed options and written into the output folder as NAME-reduced.gif;
+// progress on the bar, a message for each file that can't be loaded, and "Done." at the end.
+#pragma once
+
+#include <QString>
+
+#include "app/file_list.h"
+
+class QWidget;
+
+namespace lumatrim {
+
+class Prompter;
+
+enum class MousePointer { Default = 0, Arrow = 1, Hourglass = 11, Custom = 99 };
+
+// What the run needs of the window.
+class RunHost : public FileList {
+ public:
+  virtual bool Busy() const = 0;
+  virtual void SetBusy(bool bBusy) = 0;
+  // The output folder box's text, verbatim.
+  virtual QString OutputFolderText() const = 0;
+  virtual void SetPointer(MousePointer pointer) = 0;
+  virtual void SetProgressValue(double value) = 0;
+  virtual void SetProgressText(const QString& text) = 0;
+  // Lets the event loop process what is pending.
+  virtual void PumpEvents() = 0;
+};
+
+inline const QString kNoFilesAdded = QStringLiteral("No files added.");
+inline const QString kFolderMissing =
+    QStringLiteral("Folder does not exist. Please select another folder.");
+inline const QString kErrorLoading = QStringLiteral("Error loading gif file: ");
+inline const QString kDone = QStringLiteral("Done.");
+inline const QString kProcessing = QStringLiteral("Processing: ");
+inline const QString kProgressBarText = QStringLiteral("Progress Bar");
+
+void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner);
+
+}  // namespace lumatrim

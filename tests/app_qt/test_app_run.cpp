@@ -1,0 +1,235 @@
+// "Start Reducing" over real files: progress, messages, outputs, and the step messages.
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <memory>
+
+#include "app/app_error.h"
+#include "app/file_list_view.h"
+#include "app/form1.h"
+#include "app_test_support.h"
+#include "gif/gif_document.h"
+
+using namespace lumatrim;
+using namespace lumatrim::testing;
+
+namespace {
+
+struct Progress {
+  double value;
+  QString text;
+  bool operator==(const Progress& other) const {
+    return qAbs(value - other.value) < 1e-9 && text == other.text;
+  }
+};
+
+QString Sample(const char* name) {
+  return BuiltAppFiles() + QStringLiteral("/Samples/") + QString::fromLatin1(name);
+}
+
+}  // namespace
+
+namespace QTest {
+template <>
+char* toString(const Progress& p) {
+  return qstrdup(QStringLiteral("(%1, %2)").arg(p.value).arg(p.text).toUtf8().constData());
+}
+}  // namespace QTest
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir settingsFolder_;
+  std::unique_ptr<QTemporaryDir> work_;
+  ScriptedPrompter prompter_;
+  std::function<void()> onPump_;
+  std::unique_ptr<Form1> window_;
+  QList<Progress> progress_;
+
+  QString Work(const QString& name) const { return work_->path() + u'/' + name; }
+
+  void StartWindow(const QString& outputFolder) {
+    AppEnvironment environment;
+    environment.appFolder = work_->path();
+    environment.prompter = &prompter_;
+    environment.desktopFolder = [this] { return work_->path() + u'/'; };
+    environment.pump = [this] {
+      progress_.append({window_->ProgressValue(), window_->ProgressText()});
+      if (onPump_) onPump_();
+    };
+    window_ = std::make_unique<Form1>(environment);
+    window_->Form_Load();
+    window_->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(outputFolder);
+  }
+
+  void Start() { window_->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click(); }
+
+ private slots:
+  void initTestCase() { IsolateSettings(settingsFolder_.path()); }
+  void init() {
+    ClearSettings();
+    work_ = std::make_unique<QTemporaryDir>();
+    prompter_ = ScriptedPrompter();
+    onPump_ = nullptr;
+    progress_.clear();
+  }
+  void cleanup() { window_.reset(); }
+
+  void WholeRun() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    QVERIFY(QDir().mkpath(Work("in")));
+    QVERIFY(QFile::copy(Sample("ball-changed-area.gif"), Work("in/bäll 图.gif")));
+    QVERIFY(QFile::copy(Sample("blink-repeated-frames.gif"), Work("in/blink.GIF")));
+    QVERIFY(WriteBytes(Work("in/notes.txt"), "not a picture"));
+    // A name without a dot gets "-reduced.gif" after the whole name.
+    QVERIFY(QFile::copy(Sample("tiles-unused-palette.gif"), Work("in/tiles")));
+    StartWindow(Work("out/"));
+    for (const char* name : {"in/bäll 图.gif", "in/notes.txt", "in/blink.GIF", "in/tiles"}) {
+      window_->Add(Work(QString::fromUtf8(name)));
+    }
+    Start();
+
+    QCOMPARE(prompter_.Messages(),
+             (QStringList{"Error loading gif file: " + Work("in/notes.txt"), "Done."}));
+    for (const PromptCall& call : prompter_.calls) {
+      QCOMPARE(call.caption, QStringLiteral("Lumatrim"));
+      QCOMPARE(call.icon, MessageIcon::None);
+    }
+    // Twice per file: before the file's steps, then with its progress shown.
+    QCOMPARE(progress_, (QList<Progress>{{0, "Progress Bar"},
+                                         {25, "Processing: bäll 图.gif"},
+                                         {25, "Processing: bäll 图.gif"},
+                                         {50, "Processing: notes.txt"},
+                                         {50, "Processing: notes.txt"},
+                                         {75, "Processing: blink.GIF"},
+                                         {75, "Processing: blink.GIF"},
+                                         {100, "Processing: tiles"}}));
+    QCOMPARE(window_->ProgressValue(), 0.0);
+    QCOMPARE(window_->ProgressText(), QStringLiteral("Progress Bar"));
+    QVERIFY(!window_->Busy());
+    QCOMPARE(window_->Pointer(), MousePointer::Default);
+
+    QCOMPARE(QDir(Work("out")).entryList(QDir::Files),
+             (QStringList{"blink-reduced.gif", "bäll 图-reduced.gif", "tiles-reduced.gif"}));
+    for (const char* in : {"in/bäll 图.gif", "in/blink.GIF", "in/tiles"}) {
+      const QString input = Work(QString::fromUtf8(in));
+      QString name = QFileInfo(input).completeBaseName();
+      const QString output = Work("out/" + name + "-reduced.gif");
+      QVERIFY2(QFileInfo(output).size() < QFileInfo(input).size(), qPrintable(output));
+      cGIF reread;
+      QVERIFY(reread.LoadFromFile(output.toStdString()));
+      const QString gifdiff = QStandardPaths::findExecutable(QStringLiteral("gifdiff"));
+      if (!gifdiff.isEmpty()) {
+        QCOMPARE(QProcess::execute(gifdiff, {"-w", "-B", input, output}), 0);
+      }
+    }
+    // The list stays as it was.
+    QCOMPARE(window_->Count(), 4);
+  }
+
+  void EverySampleShowsItsPass() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    StartWindow(Work("out"));
+    const QStringList samples =
+        QDir(BuiltAppFiles() + QStringLiteral("/Samples")).entryList(QDir::Files);
+    QCOMPARE(samples.size(), 7);
+    for (const QString& name : samples) window_->Add(BuiltAppFiles() + "/Samples/" + name);
+    Start();
+    QCOMPARE(prompter_.Messages(), QStringList{"Done."});
+
+    const auto reduced = [&](const char* name) {
+      auto gif = std::make_unique<cGIF>();
+      const QString path = Work("out/" + QString::fromLatin1(name) + "-reduced.gif");
+      if (!gif->LoadFromFile(path.toStdString())) qFatal("can't load %s", qPrintable(path));
+      const QString input = BuiltAppFiles() + "/Samples/" + QString::fromLatin1(name) + ".gif";
+      if (QFileInfo(path).size() >= QFileInfo(input).size()) qFatal("%s grew", name);
+      return gif;
+    };
+    auto ball = reduced("ball-changed-area");
+    QVERIFY(ball->FrameWidth(2) < ball->ScreenWidth());
+    QVERIFY(reduced("blink-repeated-frames")->FramesCount() < 8);
+    QVERIFY(reduced("sign-transparent-borders")->FrameWidth(1) < 100);
+    QVERIFY(reduced("tiles-unused-palette")->GlobalPaletteEntries() <= 8);
+    auto stripes = reduced("stripes-local-palettes");
+    for (int16_t n = 1; n <= stripes->FramesCount(); ++n) QVERIFY(!stripes->LocalPaletteUsed(n));
+    auto quarters = reduced("quarters-interlaced-comments");
+    QVERIFY(!quarters->FrameInterlaced(1));
+    QCOMPARE(quarters->FrameCommentsCount(1), int16_t(0));
+    QCOMPARE(quarters->TrailingCommentsCount(), int16_t(0));
+    auto bars = reduced("bars-unused-transparency");
+    for (int16_t n = 1; n <= bars->FramesCount(); ++n) QVERIFY(!bars->FrameUseTransparentColor(n));
+
+    const QString gifdiff = QStandardPaths::findExecutable(QStringLiteral("gifdiff"));
+    if (gifdiff.isEmpty()) QSKIP("gifdiff is not installed; looks not compared");
+    for (const QString& name : samples) {
+      const QString output = Work("out/" + QFileInfo(name).completeBaseName() + "-reduced.gif");
+      QCOMPARE(
+          QProcess::execute(gifdiff, {"-w", "-B", BuiltAppFiles() + "/Samples/" + name, output}),
+          0);
+    }
+  }
+
+  void EmptyListAndMissingFolder() {
+    StartWindow(Work("missing/"));
+    Start();
+    QCOMPARE(prompter_.Messages(), QStringList{"No files added."});
+    window_->Add(Sample("ball-changed-area.gif"));
+    Start();
+    window_->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QString());
+    Start();
+    QCOMPARE(prompter_.Messages(),
+             (QStringList{"No files added.", "Folder does not exist. Please select another folder.",
+                          "Folder does not exist. Please select another folder."}));
+    QVERIFY(progress_.isEmpty());
+    QVERIFY(!window_->Busy());
+  }
+
+  void ClicksDuringARun() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    StartWindow(Work("out"));
+    window_->Add(Sample("ball-changed-area.gif"));
+    window_->Add(Sample("blink-repeated-frames.gif"));
+    int pumps = 0;
+    onPump_ = [&] {
+      if (++pumps != 2) return;
+      // With the hourglass showing, Clear List and Delete do nothing and a second run refuses.
+      QCOMPARE(window_->Pointer(), MousePointer::Hourglass);
+      window_->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+      QTest::keyClick(window_->findChild<FileListView*>(QStringLiteral("ListView1")),
+                      Qt::Key_Delete);
+      Start();
+      // Items added now are not processed, but count for the progress.
+      window_->Add(Sample("tiles-unused-palette.gif"));
+    };
+    Start();
+    QCOMPARE(window_->Count(), 3);
+    QCOMPARE(prompter_.Messages(), QStringList{"Done."});
+    QCOMPARE(progress_[3].value, 200.0 / 3.0);
+    QCOMPARE(QDir(Work("out")).entryList(QDir::Files).size(), 2);
+  }
+
+  void FailingStepsAreReportedAndTheRunGoesOn() {
+    StartWindow(work_->path());
+    window_->Add(Sample("ball-changed-area.gif"));
+    // Before the first hourglass the list can still be emptied.
+    onPump_ = [&] {
+      if (progress_.size() == 1) window_->findChild<QPushButton*>("PushButton6")->click();
+    };
+    Start();
+    const QString tail =
+        QStringLiteral("\r\rPlease email screenshot of this message to ") + kSupportEmail;
+    const QString in = QStringLiteral("\r\nin Pexolan2021/08/31.Form1.PushButton2_Click at line ");
+    QCOMPARE(prompter_.Messages(),
+             (QStringList{"Index out of bounds" + in + "114" + tail,
+                          "Division by zero" + in + "116" + tail,
+                          "Index out of bounds" + in + "142" + tail, "Done."}));
+    QCOMPARE(prompter_.calls[0].caption, QStringLiteral("Application Error"));
+    QCOMPARE(prompter_.calls[0].icon, MessageIcon::Warning);
+    QVERIFY(!window_->Busy());
+  }
+};
+
+QTEST_MAIN(RunTest)
+#include "test_app_run.moc"
