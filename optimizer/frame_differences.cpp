@@ -188,20 +188,7 @@ bool OptimizeFrameDifferences(cGIF& oGIF, OptimizationMode eOM) {
 
     // Frames that change nothing go; their time goes to the frame before. The tables follow the
     // new numbering.
-    for (int16_t k = n; k >= 2; --k) {
-      if (!newRect[size_t(k)].Empty()) continue;
-      if (!MayDrop(oGIF, k, origRect)) {
-        changed[size_t(k)] = false;
-        continue;
-      }
-      // Delays are stored as 16 bits without sign; a sum that leaves 15 bits stops the pass.
-      const int16_t delay = CheckedInt16(int32_t(uint16_t(oGIF.FrameDelay(int16_t(k - 1)))) +
-                                         uint16_t(oGIF.FrameDelay(k)));
-      oGIF.FrameDelay(int16_t(k - 1), delay);
-      oGIF.FrameRemove(k);
-      newRect.erase(newRect.begin() + k);
-      changed.erase(changed.begin() + k);
-    }
+    DropEmptyFrames(oGIF, newRect, changed, [&](int16_t k) { return MayDrop(oGIF, k, origRect); });
 
     for (int16_t j = 2; j <= oGIF.FramesCount(); ++j) {
       if (!changed[size_t(j)] || newRect[size_t(j)].Empty() || !MayCrop(oGIF, j)) continue;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 #include "gif/gif_document.h"
 #include "optimizer/rect.h"
@@ -90,6 +91,29 @@ Rect FindPixelBounds(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Test test) 
 // the frame by rect's corner. The mask is recreated empty. Answers false when it was stopped
 // (a position that leaves 16 bits, a surface that can't be made); what was done stays.
 bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect);
+
+// Drops, from the last frame back to frame 2, every frame whose rectangle in newRect is empty and
+// that mayDrop(k) allows; its delay is added to the frame before. A frame that may not go is not
+// cropped either (changed[k] becomes false). Both tables follow the new numbering. A delay sum
+// beyond 16 bits throws OverflowError, leaving the frames dropped so far dropped.
+template <typename MayDrop>
+void DropEmptyFrames(cGIF& gif, std::vector<Rect>& newRect, std::vector<bool>& changed,
+                     MayDrop mayDrop) {
+  for (int16_t k = gif.FramesCount(); k >= 2; --k) {
+    if (!newRect[size_t(k)].Empty()) continue;
+    if (!mayDrop(k)) {
+      changed[size_t(k)] = false;
+      continue;
+    }
+    // Delays are stored as 16 bits without sign; a sum that leaves 15 bits stops the pass.
+    const int16_t delay = CheckedInt16(int32_t(uint16_t(gif.FrameDelay(int16_t(k - 1)))) +
+                                       uint16_t(gif.FrameDelay(k)));
+    gif.FrameDelay(int16_t(k - 1), delay);
+    gif.FrameRemove(k);
+    newRect.erase(newRect.begin() + k);
+    changed.erase(changed.begin() + k);
+  }
+}
 
 // Copies between palette stores, 1024 bytes at a time.
 inline void CopyPalette(uint8_t* to, const uint8_t* from) {

@@ -57,20 +57,7 @@ bool CropTransparentBorders(cGIF& oGIF) {
       changed[size_t(c)] = newRect[size_t(c)] != origRect && !KeepsRectangle(oGIF, c);
     }
 
-    for (int16_t k = n; k >= 2; --k) {
-      if (!newRect[size_t(k)].Empty()) continue;
-      if (!MayDrop(oGIF, k)) {
-        changed[size_t(k)] = false;
-        continue;
-      }
-      // Delays are stored as 16 bits without sign; a sum that leaves 15 bits stops the pass.
-      const int16_t delay = CheckedInt16(int32_t(uint16_t(oGIF.FrameDelay(int16_t(k - 1)))) +
-                                         uint16_t(oGIF.FrameDelay(k)));
-      oGIF.FrameDelay(int16_t(k - 1), delay);
-      oGIF.FrameRemove(k);
-      newRect.erase(newRect.begin() + k);
-      changed.erase(changed.begin() + k);
-    }
+    DropEmptyFrames(oGIF, newRect, changed, [&](int16_t k) { return MayDrop(oGIF, k); });
 
     for (int16_t f = 1; f <= oGIF.FramesCount(); ++f) {
       if (changed[size_t(f)] && !newRect[size_t(f)].Empty()) CropFrame(oGIF, f, newRect[size_t(f)]);

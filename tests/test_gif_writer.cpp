@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/document_info.h"
+#include "corpus.h"
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
 
@@ -364,17 +365,6 @@ TEST_F(GifWriterTest, AFailingSaveLeavesTheOldFileIntact) {
 
 // Round trips over real files.
 
-const fs::path kRealFiles = fs::path(LUMATRIM_TEST_DATA) / "real";
-
-bool GiflibReadsCleanly(const fs::path& path) {
-  int error = 0;
-  GifFileType* gif = DGifOpenFileName(path.string().c_str(), &error);
-  if (gif == nullptr) return false;
-  const bool clean = DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0;
-  DGifCloseFile(gif, &error);
-  return clean;
-}
-
 // Every field (with the frames' pixel checksums), palette store and comment text of a document.
 std::string Contents(const cGIF& doc) {
   std::ostringstream out;
@@ -399,9 +389,7 @@ int Gifdiff(const fs::path& a, const fs::path& b) {
 TEST_F(GifWriterTest, RealFilesSurviveLoadSaveLoad) {
   const bool haveGifdiff = std::system("command -v gifdiff > /dev/null 2>&1") == 0;
   int tried = 0;
-  for (const auto& entry : fs::directory_iterator(kRealFiles)) {
-    const fs::path& input = entry.path();
-    if (input.extension() != ".gif" || !GiflibReadsCleanly(input)) continue;
+  for (const fs::path& input : testing::CleanRealFiles()) {
     ++tried;
     SCOPED_TRACE(input.filename().string());
     cGIF original;
@@ -413,7 +401,7 @@ TEST_F(GifWriterTest, RealFilesSurviveLoadSaveLoad) {
       continue;
     }
     EXPECT_TRUE(Contents(original) == Contents(reread)) << "the reloaded document differs";
-    EXPECT_TRUE(GiflibReadsCleanly(output));
+    EXPECT_TRUE(testing::GiflibReadsCleanly(output));
     // gifdiff judges only files it reads without error itself (a frame placed at 65535, say).
     if (haveGifdiff && Gifdiff(input, input) == 0) {
       EXPECT_EQ(Gifdiff(input, output), 0) << "gifdiff -w -B " << input << " " << output;
