@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lumatrim;
   const std::span<const uint8_t> bytes(data, size);
   cGIF gif;
-  gif.MemoryBudget(uint64_t(32) << 20);
+  gif.MemoryBudget(uint64_t(4) << 20);
   if (!gif.LoadFromStream(bytes)) return 0;
   const auto mode = mGIFOptimizer::OptimizationMode(size % 2);
   if (!pvSaveOptimizedTmpGIF(gif, OutputPath(), mode, (size & 2) != 0, true, true)) return 0;
   cGIF before, after;
-  before.MemoryBudget(uint64_t(32) << 20);
+  before.MemoryBudget(uint64_t(4) << 20);
   after.MemoryBudget(uint64_t(64) << 20);
   if (!before.LoadFromStream(bytes) || !after.LoadFromFile(OutputPath())) __builtin_trap();
   // Playing costs a screen's worth of pixels per frame: compare what can be played quickly.

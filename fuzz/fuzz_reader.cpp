@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lumatrim::cGIF gif;
-  gif.MemoryBudget(uint64_t(64) << 20);
+  gif.MemoryBudget(uint64_t(8) << 20);
   if (gif.LoadFromStream(std::span<const uint8_t>(data, size))) {
     // Every frame the reader made must be consistent with its surfaces.
     for (int16_t n = 1; n <= gif.FramesCount(); ++n) {

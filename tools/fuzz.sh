@@ -17,7 +17,7 @@ for target in fuzz_reader fuzz_decoder fuzz_pipeline; do
   corpus="build/fuzz/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target for ${seconds}s"
-  if ! build/fuzz/fuzz/$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+  if ! build/fuzz/fuzz/$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
       -dict=fuzz/gif.dict -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 \
       "$corpus" tests/data/real tests/data/conformance tests/data/crashers \
       2> "build/fuzz/$target.log"; then
