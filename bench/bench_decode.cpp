@@ -17,11 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "gif/gif_document.h"
 
 namespace {
-
-constexpr size_t kLargestFiles = 6;
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -79,28 +78,12 @@ void BM_Giflib(benchmark::State& state, const std::vector<uint8_t>& bytes, int64
   state.SetBytesProcessed(state.iterations() * int64_t(bytes.size()));
 }
 
-std::vector<std::string> LargestRealFiles() {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(LUMATRIM_BENCH_DATA)) {
-    if (entry.path().extension() == ".gif") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-    return std::filesystem::file_size(a) > std::filesystem::file_size(b);
-  });
-  std::vector<std::string> chosen;
-  for (const auto& file : files) {
-    if (chosen.size() == kLargestFiles) break;
-    if (GiflibSlurp(ReadFile(file.string())) > 0) chosen.push_back(file.string());
-  }
-  return chosen;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::vector<std::string> paths(argv + 1, argv + argc);
-  if (paths.empty()) paths = LargestRealFiles();
+  if (paths.empty()) paths = lumatrim::bench::LargestRealFiles();
 
   // The files stay in memory for the whole run; the benchmarks hold references to them.
   static std::vector<std::vector<uint8_t>> files;

@@ -13,12 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "gif/gif_document.h"
 #include "gif/lzw_encoder.h"
 
 namespace {
-
-constexpr size_t kLargestFiles = 6;
 
 // The frames of one file, as the writer sees them.
 struct Frames {
@@ -107,37 +106,12 @@ void BM_Giflib(benchmark::State& state, const Frames& frames) {
   state.counters["bytes_out"] = double(out.size());
 }
 
-bool GiflibReads(const std::string& path) {
-  int error = 0;
-  GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
-  if (!gif) return false;
-  const bool ok = DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0;
-  DGifCloseFile(gif, &error);
-  return ok;
-}
-
-std::vector<std::string> LargestRealFiles() {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(LUMATRIM_BENCH_DATA)) {
-    if (entry.path().extension() == ".gif") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-    return std::filesystem::file_size(a) > std::filesystem::file_size(b);
-  });
-  std::vector<std::string> chosen;
-  for (const auto& file : files) {
-    if (chosen.size() == kLargestFiles) break;
-    if (GiflibReads(file.string())) chosen.push_back(file.string());
-  }
-  return chosen;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::vector<std::string> paths(argv + 1, argv + argc);
-  if (paths.empty()) paths = LargestRealFiles();
+  if (paths.empty()) paths = lumatrim::bench::LargestRealFiles();
 
   // The frames stay loaded for the whole run; the benchmarks hold references to them.
   static std::vector<Frames> files;

@@ -49,6 +49,15 @@ inline Bytes Animation(uint16_t screenWidth, uint16_t screenHeight,
   return out;
 }
 
+// Loads an animation twice: once to optimize, once to compare against.
+struct Docs {
+  cGIF before, after;
+  explicit Docs(const Bytes& bytes) {
+    EXPECT_TRUE(before.LoadFromStream(bytes));
+    EXPECT_TRUE(after.LoadFromStream(bytes));
+  }
+};
+
 // The frame's pixel indices, row by row, without the row padding.
 inline Bytes PixelsOf(const cGIF& gif, int16_t nFrame) {
   const cDIB& image = *gif.FrameDIBXOR(nFrame);

@@ -55,6 +55,22 @@ class FailureHandlingTest : public ::testing::Test {
     return cli::RunReduce(settings, out, err);
   }
 
+  // Runs the batch in a child process whose files may not grow past 100 KB (which the big
+  // output needs and the small one does not), so that the limit stays there. Answers its exit
+  // status, or -1 when it did not exit.
+  int RunOnSmallDisk(const std::vector<std::string>& names) {
+    const pid_t child = fork();
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{100 * 1024, 100 * 1024};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      _exit(Run(names));
+    }
+    int status = 0;
+    if (child == -1 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+
   testing::TempFolder folder_{"failures"};
   const fs::path in_ = folder_ / "in";
   const fs::path out_ = folder_ / "out";
@@ -98,36 +114,14 @@ TEST_F(FailureHandlingTest, ReadOnlyOutputFolder) {
 }
 
 TEST_F(FailureHandlingTest, FullDiskLeavesNoPartialFile) {
-  // In a child process, so that the file size limit stays there: files may not grow past
-  // 100 KB, which the big output needs and the small one does not.
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{100 * 1024, 100 * 1024};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(Run({"big.gif", "small.gif"}));
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(RunOnSmallDisk({"big.gif", "small.gif"}), 1);
   EXPECT_EQ(Names(out_), std::vector<std::string>{"small-reduced.gif"});
   EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
 }
 
 TEST_F(FailureHandlingTest, ExistingOutputSurvivesAFailedSave) {
   std::ofstream(out_ / "big-reduced.gif") << "earlier output";
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{100 * 1024, 100 * 1024};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(Run({"big.gif"}));
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(RunOnSmallDisk({"big.gif"}), 1);
   EXPECT_EQ(ReadAll(out_ / "big-reduced.gif"), "earlier output");
   EXPECT_EQ(Names(out_), std::vector<std::string>{"big-reduced.gif"});
 }

@@ -28,15 +28,6 @@ FrameSpec With(FrameSpec frame, uint8_t disposal, uint16_t delay = 10, int trans
   return frame;
 }
 
-// Loads the animation twice: once to optimize, once to compare against.
-struct Docs {
-  cGIF before, after;
-  explicit Docs(const Bytes& bytes) {
-    EXPECT_TRUE(before.LoadFromStream(bytes));
-    EXPECT_TRUE(after.LoadFromStream(bytes));
-  }
-};
-
 Rect RectOf(const cGIF& gif, int16_t n) {
   return FrameRect(gif, n);
 }

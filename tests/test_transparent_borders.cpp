@@ -29,14 +29,6 @@ FrameSpec Framed(uint16_t left, uint16_t top, uint16_t width, uint16_t height, i
   return frame;
 }
 
-struct Docs {
-  cGIF before, after;
-  explicit Docs(const Bytes& bytes) {
-    EXPECT_TRUE(before.LoadFromStream(bytes));
-    EXPECT_TRUE(after.LoadFromStream(bytes));
-  }
-};
-
 TEST(TransparentBordersTest, CropsAFrameToItsVisiblePixels) {
   // The only visible pixels fill columns 2 to 4 of rows 3 to 6.
   Docs docs(Animation(20, 20, {Framed(5, 5, 10, 10, 2, 3, 3, 4)}));
