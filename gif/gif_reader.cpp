@@ -8,18 +8,14 @@
 #include <string>
 
 #include "gif/gif_document.h"
+#include "gif/gif_format.h"
 #include "gif/lzw_decoder.h"
 
 namespace lumatrim {
 
 namespace {
 
-constexpr uint8_t kExtensionIntroducer = 0x21;
-constexpr uint8_t kImageIntroducer = 0x2C;
-constexpr uint8_t kTrailer = 0x3B;
-constexpr uint8_t kGraphicControlLabel = 0xF9;
-constexpr uint8_t kCommentLabel = 0xFE;
-constexpr uint8_t kApplicationLabel = 0xFF;
+using namespace gif_format;
 
 // The bit field of a flag byte selected by mask, shifted down to bit 0.
 int pvGetBits(uint8_t value, uint8_t mask) {
@@ -161,7 +157,7 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
       } else {
         state.SkipSubBlocks();
       }
-    } else if (introducer == kImageIntroducer) {
+    } else if (introducer == kImageSeparator) {
       pvReadImage(state);
       if (state.overBudget) {
         Destroy();

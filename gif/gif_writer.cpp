@@ -13,19 +13,14 @@
 #include <system_error>
 
 #include "gif/gif_document.h"
+#include "gif/gif_format.h"
 #include "gif/lzw_encoder.h"
 
 namespace lumatrim {
 
 namespace {
 
-constexpr uint8_t kExtensionIntroducer = 0x21;
-constexpr uint8_t kImageSeparator = 0x2C;
-constexpr uint8_t kTrailer = 0x3B;
-constexpr uint8_t kGraphicControlLabel = 0xF9;
-constexpr uint8_t kCommentLabel = 0xFE;
-constexpr uint8_t kApplicationLabel = 0xFF;
-constexpr uint8_t kBlockTerminator = 0x00;
+using namespace gif_format;
 
 void PutU16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(uint8_t(value & 0xFF));
