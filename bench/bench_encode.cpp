@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_files.h"
+#include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif/lzw_encoder.h"
 
@@ -39,7 +40,7 @@ bool LoadFrames(const std::string& path, Frames& frames) {
   if (!doc.LoadFromFile(path)) return false;
   frames.screenWidth = std::max<int>(doc.ScreenWidth(), 1);
   frames.screenHeight = std::max<int>(doc.ScreenHeight(), 1);
-  for (int16_t n = 1; n <= doc.FramesCount(); ++n) {
+  for (int16_t n : AllFrames(doc)) {
     const auto surface = doc.FrameDIBXOR(n);
     if (surface->BPP() != 8) continue;
     const int entries =

@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 
 namespace lumatrim::cli {
 

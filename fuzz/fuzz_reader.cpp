@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -10,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   gif.MemoryBudget(uint64_t(8) << 20);
   if (gif.LoadFromStream(std::span<const uint8_t>(data, size))) {
     // Every frame the reader made must be consistent with its surfaces.
-    for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+    for (int16_t n : AllFrames(gif)) {
       const auto image = gif.FrameDIBXOR(n);
       if (image->hDIB() && (image->Width() != gif.FrameWidth(n) || image->BPP() != 8)) {
         __builtin_trap();

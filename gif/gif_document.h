@@ -135,6 +135,9 @@ class cGIF {
   void MemoryBudget(uint64_t New_MemoryBudget) { memoryBudget_ = New_MemoryBudget; }
   // Why the last load answered false, when it was for a reason beyond "not a GIF".
   const std::string& LoadError() const { return loadError_; }
+  // What the last successful load left out, if anything (frames too large to hold, comments
+  // past the 16-bit count); empty when the document holds all of the file.
+  const std::string& LoadNote() const { return loadNote_; }
 
   // Width and height of a frame as the file stores them (unsigned 16-bit).
   uint16_t FrameWidth(int16_t nFrame) const;
@@ -191,6 +194,7 @@ class cGIF {
   std::vector<Frame> frames_;
   uint64_t memoryBudget_ = kDefaultMemoryBudget;
   std::string loadError_;
+  std::string loadNote_;
 };
 
 // Narrows a count to the 16-bit fields of the document, or throws OverflowError.

@@ -41,6 +41,8 @@ struct cGIF::ReadState {
   std::vector<uint8_t> data;  // the joined sub-blocks of the chain read last
   uint64_t surfaceBytes = 0;  // memory of all surfaces made so far
   bool overBudget = false;
+  int64_t framesLeftEmpty = 0;  // frames that alone need more than the budget
+  bool commentsLeftOut = false;
 
   uint8_t ByteAt(size_t i) const { return i < stream.size() ? stream[i] : 0; }
 
@@ -109,6 +111,7 @@ bool cGIF::LoadFromFile(const std::string& Filename) {
 bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
   Destroy();
   loadError_.clear();
+  loadNote_.clear();
   if (Stream.size() < 6) return false;
   if (std::memcmp(Stream.data(), "GIF", 3) != 0) return false;
   if (std::memcmp(Stream.data() + 3, "87a", 3) != 0 &&
@@ -152,8 +155,14 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
         state.Copy(state.pendingControl.data(), state.pendingControl.size());
         state.position += state.pendingControl.size();
       } else if (label == kCommentLabel) {
-        state.ReadSubBlocks();
-        state.pendingComments.emplace_back(state.data.begin(), state.data.end());
+        // Comment counts are 16-bit: past 32767 comments in one place the rest are left out.
+        if (state.pendingComments.size() > size_t(INT16_MAX)) {
+          state.SkipSubBlocks();
+          state.commentsLeftOut = true;
+        } else {
+          state.ReadSubBlocks();
+          state.pendingComments.emplace_back(state.data.begin(), state.data.end());
+        }
       } else {
         state.SkipSubBlocks();
       }
@@ -174,6 +183,14 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
 
   trailingComments_ = std::move(state.pendingComments);
   framesCount_ = state.imageCount;
+  if (state.framesLeftEmpty > 0) {
+    loadNote_ = std::to_string(state.framesLeftEmpty) +
+                " frame(s) declare more pixels than the memory budget holds and keep none";
+  }
+  if (state.commentsLeftOut) {
+    if (!loadNote_.empty()) loadNote_ += "; ";
+    loadNote_ += "comments past 32767 in one place were left out";
+  }
   return framesCount_ > 0;
 }
 
@@ -222,21 +239,28 @@ void cGIF::pvReadImage(ReadState& state) {
     frame.palette = globalPalette_;
   }
 
-  // Surfaces: a frame whose size can't be held keeps surfaces without pixels.
-  const uint64_t pixels = uint64_t(frame.declaredWidth) * frame.declaredHeight;
+  // Surfaces: a frame whose size can't be held keeps surfaces without pixels. So does one that
+  // alone needs more than the memory budget: a few stray bytes can declare 65535 x 65535 pixels,
+  // and that must not cost the good frames around it. Frames that fit one by one but not
+  // together make the whole file too large.
   const uint64_t rowBytes = (uint64_t(frame.declaredWidth) + 3) / 4 * 4;
   const uint64_t maskRowBytes = (uint64_t(frame.declaredWidth) + 31) / 32 * 4;
-  state.surfaceBytes += (rowBytes + maskRowBytes) * frame.declaredHeight;
-  if (pixels > 0 && state.surfaceBytes > memoryBudget_) {
-    state.overBudget = true;
-    return;
-  }
-  try {
-    frame.dibXor->Create(frame.declaredWidth, frame.declaredHeight, 8);
-    frame.dibAnd->Create(frame.declaredWidth, frame.declaredHeight, 1);
-  } catch (const OverflowError&) {
-    frame.dibXor->Destroy();
-    frame.dibAnd->Destroy();
+  const uint64_t frameBytes = (rowBytes + maskRowBytes) * frame.declaredHeight;
+  if (frameBytes > memoryBudget_) {
+    ++state.framesLeftEmpty;
+  } else {
+    state.surfaceBytes += frameBytes;
+    if (state.surfaceBytes > memoryBudget_) {
+      state.overBudget = true;
+      return;
+    }
+    try {
+      frame.dibXor->Create(frame.declaredWidth, frame.declaredHeight, 8);
+      frame.dibAnd->Create(frame.declaredWidth, frame.declaredHeight, 1);
+    } catch (const OverflowError&) {
+      frame.dibXor->Destroy();
+      frame.dibAnd->Destroy();
+    }
   }
 
   const uint8_t codeSize = state.ByteAt(state.position);

@@ -3,6 +3,7 @@
 // drawn over a background in two passes: AND with the mask, then OR with the image.
 #include <cmath>
 
+#include "gif/geometry.h"
 #include "gif/gif_document.h"
 
 namespace lumatrim {
@@ -44,17 +45,20 @@ void cGIF::FrameMask(int16_t nFrame, uint8_t TransparentColorIndex) {
 void cGIF::FrameDraw(cDIB* hDC, int16_t nFrame, int16_t Left, int16_t Top, float ScaleFactor,
                      bool ScreenCrop) {
   const Frame& frame = FrameAt(nFrame);
+  const Geometry geometry(*this);
+  const int32_t left = geometry.FrameLeft(nFrame);
+  const int32_t top = geometry.FrameTop(nFrame);
   int32_t w = frame.dibXor->Width();
   int32_t h = frame.dibXor->Height();
   if (ScreenCrop) {
-    if (frame.left + w > ScreenWidth()) w = ScreenWidth() - frame.left;
-    if (frame.top + h > ScreenHeight()) h = ScreenHeight() - frame.top;
+    if (left + w > geometry.ScreenWidth()) w = geometry.ScreenWidth() - left;
+    if (top + h > geometry.ScreenHeight()) h = geometry.ScreenHeight() - top;
     if (w < 0) w = 0;
     if (h < 0) h = 0;
   }
   const double scale = ScaleFactor;
-  const int32_t x = RoundEven(scale * frame.left + Left);
-  const int32_t y = RoundEven(scale * frame.top + Top);
+  const int32_t x = RoundEven(scale * left + Left);
+  const int32_t y = RoundEven(scale * top + Top);
   const int32_t width = RoundEven(scale * w);
   const int32_t height = RoundEven(scale * h);
   // A source size of 0 would mean the whole surface, so a fully cropped frame draws nothing.

@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
 #include "gif/lzw_encoder.h"
@@ -150,7 +151,7 @@ bool cGIF::Save(const std::string& Filename) {
       out.push_back(kBlockTerminator);
     }
 
-    for (int16_t n = 1; n <= framesCount_; ++n) {
+    for (int16_t n : FrameNumbers(1, framesCount_)) {
       const Frame& frame = frames_[size_t(n)];
       pvWriteComments(out, frame.comments);
 
@@ -164,15 +165,15 @@ bool cGIF::Save(const std::string& Filename) {
       out.push_back(frame.useTransparentColor ? uint8_t(frame.transparentColorIndex) : 0);
       out.push_back(kBlockTerminator);
 
-      // Image descriptor. The size is the surface's; a frame whose surface could not be made
-      // keeps the size its file declared.
+      // Image descriptor. The size is the surface's: a frame without one is written as 0 x 0,
+      // so the file never declares pixels it does not carry.
       const cDIB& surface = *frame.dibXor;
       const bool hasSurface = surface.hDIB() != 0;
       if (hasSurface && (surface.Width() > 0xFFFF || surface.Height() > 0xFFFF)) {
         throw OverflowError("frame size does not fit 16 bits");
       }
-      const uint16_t width = hasSurface ? uint16_t(surface.Width()) : frame.declaredWidth;
-      const uint16_t height = hasSurface ? uint16_t(surface.Height()) : frame.declaredHeight;
+      const uint16_t width = hasSurface ? uint16_t(surface.Width()) : 0;
+      const uint16_t height = hasSurface ? uint16_t(surface.Height()) : 0;
       const int localBits = frame.localPaletteUsed ? PaletteBits(frame.localPaletteEntries) : 0;
       const int paletteBits = frame.localPaletteUsed ? localBits : globalBits;
       // Without any palette the size field is 0, as the format recommends for no table.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gif/frame_numbers.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 
@@ -53,7 +54,7 @@ void AddTransparentColors(cGIF& oGIF, const std::vector<Rect>& origRect) {
   const int16_t n = oGIF.FramesCount();
   bool globalTransparentAdded = false;
   uint8_t globalTransparentIndex = 0;
-  for (int16_t i = 2; i <= n; ++i) {
+  for (int16_t i : FrameNumbers(2, n)) {
     if (TakenAway(oGIF.FrameDisposalMethod(int16_t(i - 1))) ||
         Intersect(origRect[size_t(i - 1)], origRect[size_t(i)]).Empty() ||
         oGIF.FrameUseTransparentColor(i)) {
@@ -77,7 +78,7 @@ void AddTransparentColors(cGIF& oGIF, const std::vector<Rect>& origRect) {
       if (entries >= 256 || FrameHasPixel(oGIF, i, uint8_t(entries))) continue;
       const int16_t newEntries = int16_t(entries + 1);
       oGIF.GlobalPaletteEntries(newEntries);
-      for (int16_t f = 1; f <= n; ++f) {
+      for (int16_t f : FrameNumbers(1, n)) {
         if (!oGIF.LocalPaletteUsed(f)) oGIF.LocalPaletteEntries(f, newEntries);
       }
       oGIF.FrameDIBXOR(i)->SetPalette(std::span<const uint8_t>(oGIF.lpGlobalPalette(), 1024));
@@ -161,7 +162,7 @@ bool OptimizeFrameDifferences(cGIF& oGIF, OptimizationMode eOM) {
     std::vector<Rect> origRect(size_t(n) + 1);
     std::vector<Rect> newRect(size_t(n) + 1);
     std::vector<bool> changed(size_t(n) + 1, false);
-    for (int16_t i = 1; i <= n; ++i) origRect[size_t(i)] = FrameRect(oGIF, i);
+    for (int16_t i : FrameNumbers(1, n)) origRect[size_t(i)] = FrameRect(oGIF, i);
 
     if (eOM == MaskUnchangedPixels) AddTransparentColors(oGIF, origRect);
 
@@ -190,9 +191,10 @@ bool OptimizeFrameDifferences(cGIF& oGIF, OptimizationMode eOM) {
     // new numbering.
     DropEmptyFrames(oGIF, newRect, changed, [&](int16_t k) { return MayDrop(oGIF, k, origRect); });
 
-    for (int16_t j = 2; j <= oGIF.FramesCount(); ++j) {
+    for (int16_t j : FrameNumbers(2, oGIF.FramesCount())) {
       if (!changed[size_t(j)] || newRect[size_t(j)].Empty() || !MayCrop(oGIF, j)) continue;
-      CropFrame(oGIF, j, newRect[size_t(j)].Offset(-oGIF.FrameLeft(j), -oGIF.FrameTop(j)));
+      const Rect frame = FrameRect(oGIF, j);
+      CropFrame(oGIF, j, newRect[size_t(j)].Offset(-frame.left, -frame.top));
     }
     return true;
   } catch (const std::exception&) {

@@ -3,6 +3,7 @@
 // nothing are 0, and every palette covers the transparent indices and pixels that refer to it.
 #include <exception>
 
+#include "gif/frame_numbers.h"
 #include "gif/lzw_encoder.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
@@ -26,27 +27,25 @@ int32_t LargestPixel(const cGIF& oGIF, int16_t nFrame) {
 bool NormalizeFrameProperties(cGIF& oGIF) {
   try {
     const int16_t n = oGIF.FramesCount();
-    // Viewers that paint the background where a frame with disposal 2 is taken away paint
-    // transparency exactly when the first frame is transparent: frame 1 keeps that flag.
-    const bool restoresBackground = AnyFrameRestoresBackground(oGIF);
-
-    for (int16_t i = 1; i <= n; ++i) {
+    // Frame 1 may keep a transparent colour that no pixel carries; that is decided once the
+    // disposals are final, below.
+    bool firstTransparentUnused = false;
+    for (int16_t i : FrameNumbers(1, n)) {
       if (oGIF.FrameUseTransparentColor(i)) {
-        const bool keep = (i == 1 && restoresBackground) ||
-                          FrameHasPixel(oGIF, i, oGIF.FrameTransparentColorIndex(i));
-        if (!keep) {
-          oGIF.FrameUseTransparentColor(i, false);
-          oGIF.FrameTransparentColorIndex(i, 0);
+        if (FrameHasPixel(oGIF, i, oGIF.FrameTransparentColorIndex(i))) continue;
+        if (i == 1) {
+          firstTransparentUnused = true;
+          continue;
         }
-      } else {
-        oGIF.FrameTransparentColorIndex(i, 0);
+        oGIF.FrameUseTransparentColor(i, false);
       }
+      oGIF.FrameTransparentColorIndex(i, 0);
     }
 
     // A frame taken away and then covered completely by opaque pixels shows nothing of its
     // disposal. Not so when the covering frame restores what was before it: it would bring the
     // earlier frame's pixels back.
-    for (int16_t i = 2; i <= n; ++i) {
+    for (int16_t i : FrameNumbers(2, n)) {
       const Rect previous = FrameRect(oGIF, int16_t(i - 1));
       const Rect isect = Intersect(previous, FrameRect(oGIF, i));
       if (TakenAway(oGIF.FrameDisposalMethod(int16_t(i - 1))) &&
@@ -57,6 +56,14 @@ bool NormalizeFrameProperties(cGIF& oGIF) {
     }
     if (n > 0) oGIF.FrameDisposalMethod(n, 0);
 
+    // Viewers that paint the background where a frame with disposal 2 is taken away paint
+    // transparency exactly when the first frame is transparent: frame 1 keeps that flag while a
+    // frame is still taken away so.
+    if (firstTransparentUnused && !AnyFrameRestoresBackground(oGIF)) {
+      oGIF.FrameUseTransparentColor(1, false);
+      oGIF.FrameTransparentColorIndex(1, 0);
+    }
+
     // The background index is left as it is: when it lies beyond the global palette it names no
     // colour, and widening the palette to it would give it one.
 
@@ -65,7 +72,7 @@ bool NormalizeFrameProperties(cGIF& oGIF) {
     // merging keep them so instead of giving them the colour of an entry added later.
     if (oGIF.GlobalPaletteExists()) {
       int32_t highest = oGIF.GlobalPaletteEntries() - 1;
-      for (int16_t i = 1; i <= n; ++i) {
+      for (int16_t i : FrameNumbers(1, n)) {
         if (!oGIF.LocalPaletteUsed(i)) {
           highest = std::max<int32_t>(highest, oGIF.FrameTransparentColorIndex(i));
           highest = std::max<int32_t>(highest, LargestPixel(oGIF, i));
@@ -73,13 +80,13 @@ bool NormalizeFrameProperties(cGIF& oGIF) {
       }
       if (highest > oGIF.GlobalPaletteEntries() - 1) {
         oGIF.GlobalPaletteEntries(CheckedInt16(highest + 1));
-        for (int16_t i = 1; i <= n; ++i) {
+        for (int16_t i : FrameNumbers(1, n)) {
           if (!oGIF.LocalPaletteUsed(i)) oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
         }
       }
     }
 
-    for (int16_t i = 1; i <= n; ++i) {
+    for (int16_t i : FrameNumbers(1, n)) {
       if (!oGIF.LocalPaletteUsed(i)) continue;
       int32_t highest = oGIF.LocalPaletteEntries(i) - 1;
       if (oGIF.FrameUseTransparentColor(i)) {

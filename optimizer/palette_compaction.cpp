@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gif/frame_numbers.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 
@@ -78,14 +79,15 @@ void KeepFirstFrameTransparency(const cGIF& oGIF, const std::vector<int16_t>& fr
 
 }  // namespace
 
-int16_t OptimizeGlobalPalette(cGIF& oGIF) {
+int16_t OptimizeGlobalPalette(cGIF& oGIF, std::optional<bool> backgroundNamesColorAtLoad) {
   try {
     const int16_t count = oGIF.FramesCount();
     const bool restoresBackground = AnyFrameRestoresBackground(oGIF);
     const uint8_t background = oGIF.ScreenBackgroundColorIndex();
-    const bool backgroundNamesColor = background < oGIF.GlobalPaletteEntries();
+    const bool backgroundNamesColor =
+        background < oGIF.GlobalPaletteEntries() && backgroundNamesColorAtLoad.value_or(true);
     std::vector<int16_t> frames;
-    for (int16_t n = 1; n <= count; ++n) {
+    for (int16_t n : FrameNumbers(1, count)) {
       if (!oGIF.LocalPaletteUsed(n)) frames.push_back(n);
     }
     if (oGIF.GlobalPaletteExists() && frames.empty() &&

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "gif/frame_numbers.h"
 #include "gif/lzw_encoder.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
@@ -36,7 +37,7 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
     // Frames that draw with a global palette the file does not have show no defined colours;
     // a global palette made here would give them some. Such documents keep their palettes.
     if (!oGIF.GlobalPaletteExists()) {
-      for (int16_t i = 1; i <= oGIF.FramesCount(); ++i) {
+      for (int16_t i : AllFrames(oGIF)) {
         if (!oGIF.LocalPaletteUsed(i)) return 0;
       }
     }
@@ -46,7 +47,7 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
       CopyPalette(global.data(), oGIF.lpGlobalPalette());
       globalCount = std::clamp<int32_t>(oGIF.GlobalPaletteEntries(), 0, 256);
     }
-    for (int16_t a = 1; a <= oGIF.FramesCount(); ++a) {
+    for (int16_t a : AllFrames(oGIF)) {
       if (!oGIF.LocalPaletteUsed(a)) continue;
       PaletteStore local;
       CopyPalette(local.data(), oGIF.lpFramePalette(a));
@@ -88,7 +89,7 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
       CopyPalette(oGIF.lpGlobalPalette(), global.data());
     }
     if (converted > 0) {
-      for (int16_t i = 1; i <= oGIF.FramesCount(); ++i) {
+      for (int16_t i : AllFrames(oGIF)) {
         if (oGIF.LocalPaletteUsed(i)) continue;
         oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
         oGIF.FrameDIBXOR(i)->SetPalette(global);

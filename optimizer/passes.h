@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "gif/gif_document.h"
 
@@ -20,7 +21,10 @@ enum OptimizationMode : int32_t {
 bool NormalizeFrameProperties(cGIF& oGIF);
 
 // Remove palette entries no pixel uses and renumber the pixels; answer the entries removed.
-int16_t OptimizeGlobalPalette(cGIF& oGIF);
+// backgroundNamesColor: whether the background index named a colour of the file as it was
+// loaded (earlier passes may have widened the palette past it); unknown, it is judged from the
+// palette as it is now.
+int16_t OptimizeGlobalPalette(cGIF& oGIF, std::optional<bool> backgroundNamesColor = std::nullopt);
 int16_t OptimizeLocalPalette(cGIF& oGIF, int16_t nFrame);
 
 // Moves frames from their local palettes onto the global one where the colours fit; answers the

@@ -1,4 +1,5 @@
 #include "optimizer/pipeline.h"
+#include "gif/frame_numbers.h"
 
 #include <exception>
 
@@ -8,10 +9,10 @@ namespace {
 
 using namespace mGIFOptimizer;
 
-void OptimizePalettes(cGIF& oGIF) {
-  OptimizeGlobalPalette(oGIF);
+void OptimizePalettes(cGIF& oGIF, bool backgroundNamesColor) {
+  OptimizeGlobalPalette(oGIF, backgroundNamesColor);
   const int16_t n = oGIF.FramesCount();
-  for (int16_t i = 1; i <= n; ++i) OptimizeLocalPalette(oGIF, i);
+  for (int16_t i : FrameNumbers(1, n)) OptimizeLocalPalette(oGIF, i);
 }
 
 // Entries of the colour table the writer pads the global palette to.
@@ -33,20 +34,20 @@ bool pvSaveOptimizedTmpGIF(cGIF& oGIF, const std::string& sPath, OptimizationMod
         oGIF.ScreenBackgroundColorIndex() >= oGIF.GlobalPaletteEntries();
 
     NormalizeFrameProperties(oGIF);
-    OptimizePalettes(oGIF);
+    OptimizePalettes(oGIF, !backgroundNamesNoColor);
     if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
     if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, eOM);
     CropTransparentBorders(oGIF);
     if (bSecondPaletteOptimization && oGIF.FramesCount() > 1) {
-      OptimizePalettes(oGIF);
+      OptimizePalettes(oGIF, !backgroundNamesNoColor);
       MergeLocalPalettes(oGIF);
     }
     const int16_t n = oGIF.FramesCount();
     if (bDisableInterlacing) {
-      for (int16_t i = 1; i <= n; ++i) oGIF.FrameInterlaced(i, false);
+      for (int16_t i : FrameNumbers(1, n)) oGIF.FrameInterlaced(i, false);
     }
     if (bRemoveComments) {
-      for (int16_t i = 1; i <= n; ++i) oGIF.FrameCommentRemoveAll(i);
+      for (int16_t i : FrameNumbers(1, n)) oGIF.FrameCommentRemoveAll(i);
       oGIF.TrailingCommentRemoveAll();
     }
     if (backgroundNamesNoColor && oGIF.GlobalPaletteExists()) {

@@ -1,5 +1,7 @@
 #include "optimizer/pixel_grid.h"
 
+#include "gif/geometry.h"
+
 namespace lumatrim {
 
 PixelGrid MapDIBPixels(const cDIB& surface) {
@@ -24,10 +26,8 @@ bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index) {
 }
 
 Rect FrameRect(const cGIF& gif, int16_t nFrame) {
-  const cDIB& image = *gif.FrameDIBXOR(nFrame);
-  const int32_t left = gif.FrameLeft(nFrame);
-  const int32_t top = gif.FrameTop(nFrame);
-  return Rect{left, top, left + image.Width(), top + image.Height()};
+  const FrameBox box = Geometry(gif).Frame(nFrame);
+  return Rect{box.left, box.top, box.Right(), box.Bottom()};
 }
 
 bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect) {
@@ -39,12 +39,19 @@ bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect) {
         rect.bottom > image.Height()) {
       return false;
     }
+    // The new position is checked before anything changes: a crop is done whole or not at all.
+    const Geometry geometry(gif);
+    const int16_t newLeft = StoredU16(int64_t(geometry.FrameLeft(nFrame)) + rect.left);
+    const int16_t newTop = StoredU16(int64_t(geometry.FrameTop(nFrame)) + rect.top);
     cDIB original;
     image.CloneTo(original);
     if (original.lpBits() == nullptr) return false;
     const int32_t width = rect.right - rect.left;
     const int32_t height = rect.bottom - rect.top;
-    if (!image.Create(width, height, 8)) return false;
+    if (!image.Create(width, height, 8)) {
+      original.CloneTo(image);
+      return false;
+    }
     image.SetPalette(palette);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
       const uint8_t* from =
@@ -53,8 +60,8 @@ bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect) {
                 image.lpBits() + size_t(y - rect.top) * size_t(image.BytesPerScanline()));
     }
     gif.FrameDIBAND(nFrame)->Create(width, height, 1);
-    gif.FrameLeft(nFrame, CheckedInt16(int32_t(gif.FrameLeft(nFrame)) + rect.left));
-    gif.FrameTop(nFrame, CheckedInt16(int32_t(gif.FrameTop(nFrame)) + rect.top));
+    gif.FrameLeft(nFrame, newLeft);
+    gif.FrameTop(nFrame, newTop);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gif/geometry.h"
 #include "gif/gif_document.h"
 #include "optimizer/rect.h"
 
@@ -35,7 +36,8 @@ PixelGrid MapDIBPixels(const cDIB& surface);
 // Whether some pixel of the frame carries index.
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index);
 
-// The frame's rectangle on the logical screen.
+// The frame's rectangle on the logical screen (positions read without sign, as the file holds
+// them; a frame without pixels is an empty rectangle at its position).
 Rect FrameRect(const cGIF& gif, int16_t nFrame);
 
 // The bounding box of the positions of area (inclusive bounds x0..x1, y0..y1) for which
@@ -88,14 +90,14 @@ Rect FindPixelBounds(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Test test) 
 }
 
 // Cuts frame nFrame down to rect, a non-empty frame-local rectangle inside the frame, and moves
-// the frame by rect's corner. The mask is recreated empty. Answers false when it was stopped
-// (a position that leaves 16 bits, a surface that can't be made); what was done stays.
+// the frame by rect's corner. The mask is recreated empty. Answers false, with the frame as it
+// was, when the new position would leave 16 bits or the surface can't be made.
 bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect);
 
 // Drops, from the last frame back to frame 2, every frame whose rectangle in newRect is empty and
 // that mayDrop(k) allows; its delay is added to the frame before. A frame that may not go is not
 // cropped either (changed[k] becomes false). Both tables follow the new numbering. A delay sum
-// beyond 16 bits throws OverflowError, leaving the frames dropped so far dropped.
+// past 65535 throws OverflowError, leaving the frames dropped so far dropped.
 template <typename MayDrop>
 void DropEmptyFrames(cGIF& gif, std::vector<Rect>& newRect, std::vector<bool>& changed,
                      MayDrop mayDrop) {
@@ -105,10 +107,10 @@ void DropEmptyFrames(cGIF& gif, std::vector<Rect>& newRect, std::vector<bool>& c
       changed[size_t(k)] = false;
       continue;
     }
-    // Delays are stored as 16 bits without sign; a sum that leaves 15 bits stops the pass.
-    const int16_t delay = CheckedInt16(int32_t(uint16_t(gif.FrameDelay(int16_t(k - 1)))) +
-                                       uint16_t(gif.FrameDelay(k)));
-    gif.FrameDelay(int16_t(k - 1), delay);
+    // Delays are 16 bits without sign in the file; a sum past 65535 stops the pass.
+    const Geometry geometry(gif);
+    const int64_t delay = int64_t(geometry.FrameDelay(int16_t(k - 1))) + geometry.FrameDelay(k);
+    gif.FrameDelay(int16_t(k - 1), StoredU16(delay));
     gif.FrameRemove(k);
     newRect.erase(newRect.begin() + k);
     changed.erase(changed.begin() + k);

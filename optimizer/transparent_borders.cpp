@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gif/frame_numbers.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 
@@ -48,7 +49,7 @@ bool CropTransparentBorders(cGIF& oGIF) {
     // Tables indexed by frame number, frame-local rectangles; entry 0 is unused.
     std::vector<Rect> newRect(size_t(n) + 1);
     std::vector<bool> changed(size_t(n) + 1, false);
-    for (int16_t c = 1; c <= n; ++c) {
+    for (int16_t c : FrameNumbers(1, n)) {
       const cDIB& image = *oGIF.FrameDIBXOR(c);
       const Rect origRect{0, 0, image.Width(), image.Height()};
       newRect[size_t(c)] = origRect;
@@ -59,7 +60,7 @@ bool CropTransparentBorders(cGIF& oGIF) {
 
     DropEmptyFrames(oGIF, newRect, changed, [&](int16_t k) { return MayDrop(oGIF, k); });
 
-    for (int16_t f = 1; f <= oGIF.FramesCount(); ++f) {
+    for (int16_t f : AllFrames(oGIF)) {
       if (changed[size_t(f)] && !newRect[size_t(f)].Empty()) CropFrame(oGIF, f, newRect[size_t(f)]);
     }
     return true;

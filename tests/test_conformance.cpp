@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "gif/gif_document.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {

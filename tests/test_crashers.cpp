@@ -7,7 +7,7 @@
 
 #include "gif/gif_document.h"
 #include "optimizer/pipeline.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

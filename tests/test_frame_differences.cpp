@@ -3,7 +3,7 @@
 #include "animation_docs.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {
@@ -144,23 +144,30 @@ TEST(FrameDifferencesTest, FramesPastTheScreenAreNotCropped) {
   EXPECT_TRUE(LookTheSame(docs.before, docs.after));
 }
 
-TEST(FrameDifferencesTest, DelaySumOverflowStopsThePassWithDropsSoFarKept) {
+TEST(FrameDifferencesTest, DelaySumsAreUnsignedAndStopThePastPass65535) {
   const FrameSpec same = Filled(0, 0, 4, 4, 1);
-  Docs docs(Animation(4, 4,
-                      {With(same, 0, 10), With(same, 0, 20), With(same, 0, 32760), With(same, 0, 5),
-                       WithBlock(same, 1, 1, 1, 1, 2)}));
+  const FrameSpec changed = WithBlock(same, 1, 1, 1, 1, 2);
+  // Sums from 32768 up to 65535 are ordinary long pauses.
+  Docs pause(Animation(4, 4, {With(same, 0, 40000), With(same, 0, 100), changed}));
+  EXPECT_TRUE(OptimizeFrameDifferences(pause.after, CropChangedArea));
+  ASSERT_EQ(pause.after.FramesCount(), 2);
+  EXPECT_EQ(uint16_t(pause.after.FrameDelay(1)), 40100);
+  EXPECT_TRUE(LookTheSame(pause.before, pause.after));
+
+  Docs full(Animation(4, 4, {With(same, 0, 65534), With(same, 0, 1), changed}));
+  EXPECT_TRUE(OptimizeFrameDifferences(full.after, CropChangedArea));
+  EXPECT_EQ(uint16_t(full.after.FrameDelay(1)), 65535);
+
+  // Past 65535 the pass stops; the drops made so far stay and nothing is cropped.
+  Docs docs(Animation(
+      4, 4,
+      {With(same, 0, 10), With(same, 0, 50), With(same, 0, 65490), With(same, 0, 5), changed}));
   EXPECT_FALSE(OptimizeFrameDifferences(docs.after, CropChangedArea));
   ASSERT_EQ(docs.after.FramesCount(), 4);
-  EXPECT_EQ(docs.after.FrameDelay(1), 10);
-  EXPECT_EQ(docs.after.FrameDelay(2), 20);
-  EXPECT_EQ(docs.after.FrameDelay(3), 32765);
-  EXPECT_EQ(RectOf(docs.after, 4), (Rect{0, 0, 4, 4}));  // no cropping after the stop
-
-  // A stored delay above 32767 (as 16 bits without sign) overflows rather than wrapping around.
-  Docs longDelay(Animation(4, 4, {With(same, 0, 10), With(same, 0, 65535)}));
-  EXPECT_FALSE(OptimizeFrameDifferences(longDelay.after, CropChangedArea));
-  ASSERT_EQ(longDelay.after.FramesCount(), 2);
-  EXPECT_EQ(uint16_t(longDelay.after.FrameDelay(2)), 65535);
+  EXPECT_EQ(docs.after.FrameDelay(2), 50);
+  EXPECT_EQ(uint16_t(docs.after.FrameDelay(3)), 65495);
+  EXPECT_EQ(RectOf(docs.after, 4), (Rect{0, 0, 4, 4}));
+  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
 }
 
 TEST(FrameDifferencesTest, MaskingSharesOneAddedGlobalTransparentEntry) {

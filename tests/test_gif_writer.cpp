@@ -307,8 +307,8 @@ TEST_F(GifWriterTest, FramesWithoutPixels) {
   SetGlobalPalette(doc, 2);
   doc.FrameInsert(1, 0, 5, true);  // no surface can be made
   const Bytes file = Saved(doc);
-  // Width 0, height 5, then clear and end only.
-  EXPECT_EQ(Slice(file, 13 + 6 + 8 + 5, 4), (Bytes{0, 0, 5, 0}));
+  // A frame without pixels declares none: 0 x 0, then clear and end only.
+  EXPECT_EQ(Slice(file, 13 + 6 + 8 + 5, 4), (Bytes{0, 0, 0, 0}));
   EXPECT_EQ(Slice(file, 13 + 6 + 8 + 10, 5), (Bytes{0x02, 0x01, 0x2C, 0x00, 0x3B}));
   EXPECT_EQ(file.size(), 13u + 6 + 8 + 10 + 5);
 }

@@ -104,18 +104,30 @@ TEST(NormalizeTest, BackgroundBeyondThePaletteStaysBeyond) {
 TEST(NormalizeTest, FirstFrameKeepsTransparencyWhileAFrameRestoresTheBackground) {
   FrameSpec first = Filled(0, 0, 2, 2, 1);
   first.transparent = 3;  // no pixel carries it
-  FrameSpec second = Filled(0, 0, 1, 1, 2);
+  FrameSpec second = Filled(0, 0, 2, 2, 2);
   second.disposal = 2;
+  const FrameSpec last = Filled(0, 0, 1, 1, 1);  // covers only part of the second
   cGIF gif;
-  ASSERT_TRUE(gif.LoadFromStream(Animation(2, 2, {first, second, Filled(0, 0, 1, 1, 1)})));
+  ASSERT_TRUE(gif.LoadFromStream(Animation(2, 2, {first, second, last})));
   ASSERT_TRUE(NormalizeFrameProperties(gif));
   EXPECT_TRUE(gif.FrameUseTransparentColor(1));
   EXPECT_EQ(gif.FrameTransparentColorIndex(1), 3);
 
+  // Whether a frame restores the background is decided once the disposals are final: a last
+  // frame's disposal, and one the next frame covers, restore nothing.
   second.disposal = 1;
-  ASSERT_TRUE(gif.LoadFromStream(Animation(2, 2, {first, second, Filled(0, 0, 1, 1, 1)})));
-  ASSERT_TRUE(NormalizeFrameProperties(gif));
-  EXPECT_FALSE(gif.FrameUseTransparentColor(1));
+  FrameSpec lastTakenAway = last;
+  lastTakenAway.disposal = 2;
+  FrameSpec covered = Filled(0, 0, 1, 1, 2);
+  covered.disposal = 2;
+  for (const auto& frames : {std::vector<FrameSpec>{first, second, last},
+                             std::vector<FrameSpec>{first, second, lastTakenAway},
+                             std::vector<FrameSpec>{first, covered, last}}) {
+    ASSERT_TRUE(gif.LoadFromStream(Animation(2, 2, frames)));
+    ASSERT_TRUE(NormalizeFrameProperties(gif));
+    EXPECT_FALSE(gif.FrameUseTransparentColor(1));
+    EXPECT_EQ(gif.FrameTransparentColorIndex(1), 0);
+  }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "animation_docs.h"
 #include "optimizer/passes.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {

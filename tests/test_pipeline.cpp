@@ -8,7 +8,7 @@
 #include "corpus.h"
 #include "optimizer/pipeline.h"
 #include "optimizer/reduction.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

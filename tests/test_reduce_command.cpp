@@ -79,7 +79,9 @@ TEST_F(ReduceCommandTest, FailuresAndExitCodes) {
 
 TEST_F(ReduceCommandTest, MemoryLimitRefusesTheFileWithItsReason) {
   cli::ReduceSettings settings;
-  settings.paths = {Input("big.gif", "wuffs-harvesters.gif").string(), Input("small.gif").string()};
+  // Each frame fits the budget, all of them together do not.
+  settings.paths = {Input("big.gif", "wuffs-gifplayer-muybridge.gif").string(),
+                    Input("small.gif").string()};
   settings.options.memoryBudget = 1 << 20;
   EXPECT_EQ(Run(settings), 1);
   EXPECT_NE(err_.str().find("Error loading gif file: "), std::string::npos);

@@ -3,7 +3,7 @@
 #include "animation_docs.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {
@@ -119,18 +119,19 @@ TEST(TransparentBordersTest, FramesFarOffTheScreenStayWhereTheyAre) {
   EXPECT_EQ(docs.after.FrameDIBXOR(2)->Width(), 4);
 }
 
-TEST(TransparentBordersTest, DelaySumOverflowStopsThePassBeforeAnyCropping) {
+TEST(TransparentBordersTest, DelaySumPast65535StopsThePassBeforeAnyCropping) {
   const FrameSpec empty = Framed(0, 0, 4, 4, 0, 0, 0, 0);
   Docs docs(Animation(
       4, 4,
-      {With(Framed(0, 0, 4, 4, 1, 1, 2, 2), 0, 10, 0), With(Filled(0, 0, 4, 4, 1), 0, 32000, -1),
+      {With(Framed(0, 0, 4, 4, 1, 1, 2, 2), 0, 10, 0), With(Filled(0, 0, 4, 4, 1), 0, 65000, -1),
        With(empty, 1, 700, 0), With(empty, 1, 100, 0)}));
   EXPECT_FALSE(CropTransparentBorders(docs.after));
-  // Frame 4 went into frame 3; frame 3 would overflow frame 2's delay.
+  // Frame 4 went into frame 3; frame 3 would take frame 2's delay past 65535.
   ASSERT_EQ(docs.after.FramesCount(), 3);
-  EXPECT_EQ(docs.after.FrameDelay(2), 32000);
+  EXPECT_EQ(uint16_t(docs.after.FrameDelay(2)), 65000);
   EXPECT_EQ(docs.after.FrameDelay(3), 800);
   EXPECT_EQ(FrameRect(docs.after, 1), (Rect{0, 0, 4, 4}));
+  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
 }
 
 }  // namespace
