@@ -27,7 +27,7 @@ struct FileOutcome {
   ReductionResult result;
   uint64_t bytesIn = 0;
   uint64_t bytesOut = 0;
-  bool verified = true;
+  std::optional<PlaybackComparison> verification;  // with --verify
 };
 
 uint64_t SizeOf(const std::string& path) {
@@ -43,6 +43,24 @@ bool EndsWithGif(const fs::path& path) {
   return ext == ".gif";
 }
 
+// Plays input and output side by side within the memory budget.
+PlaybackComparison Verify(const std::string& input, const std::string& output,
+                          const ReduceSettings& settings) {
+  const uint64_t budget = settings.options.memoryBudget;
+  cGIF before, after;
+  before.MemoryBudget(budget);
+  after.MemoryBudget(budget);
+  if (!before.LoadFromFile(input) || !after.LoadFromFile(output)) {
+    return PlaybackComparison{PlaybackComparison::NotChecked,
+                              "input and output can't both be loaded again"};
+  }
+  try {
+    return ComparePlayback(before, after, budget);
+  } catch (const std::bad_alloc&) {
+    return PlaybackComparison{PlaybackComparison::NotChecked, "out of memory while playing"};
+  }
+}
+
 FileOutcome ReduceOne(const std::string& input, const ReduceSettings& settings) {
   FileOutcome outcome;
   cGIF gif;
@@ -50,18 +68,7 @@ FileOutcome ReduceOne(const std::string& input, const ReduceSettings& settings) 
   outcome.result = ReduceFile(gif, input, settings.outputFolder, settings.options);
   if (outcome.result.status != ReductionStatus::Reduced) return outcome;
   outcome.bytesOut = SizeOf(outcome.result.outputPath);
-  if (settings.verify) {
-    cGIF before, after;
-    before.MemoryBudget(settings.options.memoryBudget);
-    after.MemoryBudget(settings.options.memoryBudget);
-    try {
-      outcome.verified = before.LoadFromFile(input) &&
-                         after.LoadFromFile(outcome.result.outputPath) &&
-                         LookTheSame(before, after);
-    } catch (const std::bad_alloc&) {
-      outcome.verified = false;  // a screen too large to play here
-    }
-  }
+  if (settings.verify) outcome.verification = Verify(input, outcome.result.outputPath, settings);
   return outcome;
 }
 
@@ -77,6 +84,19 @@ void DrawProgress(std::ostream& err, size_t done, size_t total, const std::strin
       << "% " << fs::path(current).filename().string() << "\033[K" << std::flush;
 }
 
+std::string VerificationText(const FileOutcome& outcome) {
+  if (!outcome.verification) return "";
+  switch (outcome.verification->outcome) {
+    case PlaybackComparison::Same:
+      return "";
+    case PlaybackComparison::Different:
+      return "  LOOKS DIFFERENT";
+    case PlaybackComparison::NotChecked:
+      break;
+  }
+  return "  (not checked)";
+}
+
 void Report(const std::string& input, const FileOutcome& outcome, const ReduceSettings& settings,
             std::ostream& out, std::ostream& err) {
   const ReductionResult& r = outcome.result;
@@ -86,9 +106,12 @@ void Report(const std::string& input, const FileOutcome& outcome, const ReduceSe
     err << "\n";
   } else if (r.status == ReductionStatus::NotSaved) {
     err << "Error saving gif file: " << r.outputPath << "\n";
-  } else if (!outcome.verified) {
-    err << "Output looks different from its input: " << r.outputPath << "\n";
+  } else if (outcome.verification && outcome.verification->outcome != PlaybackComparison::Same) {
+    const bool different = outcome.verification->outcome == PlaybackComparison::Different;
+    err << (different ? "Output looks different from its input: " : "Output not checked: ")
+        << r.outputPath << " (" << outcome.verification->reason << ")\n";
   }
+  if (!r.note.empty()) err << "Note: " << input << ": " << r.note << "\n";
   if (settings.json) {
     nlohmann::json line = {{"file", input},
                            {"output", r.outputPath},
@@ -99,19 +122,31 @@ void Report(const std::string& input, const FileOutcome& outcome, const ReduceSe
     if (r.status == ReductionStatus::Reduced) {
       line["saved_percent"] = SavedPercent(outcome.bytesIn, outcome.bytesOut);
     }
-    if (settings.verify) line["verified"] = outcome.verified;
+    if (outcome.verification) {
+      const PlaybackComparison& v = *outcome.verification;
+      // true or false when checked, null when the playback could not be checked.
+      if (v.outcome == PlaybackComparison::NotChecked) {
+        line["verified"] = nullptr;
+      } else {
+        line["verified"] = v.outcome == PlaybackComparison::Same;
+      }
+      if (!v.reason.empty()) line["verify_reason"] = v.reason;
+    }
+    if (!r.note.empty()) line["note"] = r.note;
     if (!r.reason.empty()) line["error"] = r.reason;
     out << line.dump() << "\n";
   } else if (r.status == ReductionStatus::Reduced) {
     out << fs::path(input).filename().string() << "  " << outcome.bytesIn << " -> "
         << outcome.bytesOut << " bytes  (" << std::fixed << std::setprecision(1)
         << SavedPercent(outcome.bytesIn, outcome.bytesOut) << "% saved)"
-        << (outcome.verified ? "" : "  LOOKS DIFFERENT") << "\n";
+        << VerificationText(outcome) << "\n";
   }
 }
 
+// A file that could not be checked has still been reduced; one that looks different has not.
 bool Succeeded(const FileOutcome& outcome) {
-  return outcome.result.status == ReductionStatus::Reduced && outcome.verified;
+  return outcome.result.status == ReductionStatus::Reduced &&
+         !(outcome.verification && outcome.verification->outcome == PlaybackComparison::Different);
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ struct cGIF::ReadState {
   bool overBudget = false;
   int64_t framesLeftEmpty = 0;  // frames that alone need more than the budget
   bool commentsLeftOut = false;
+  bool framesReplaced = false;  // images past 32767 replaced the last frame
 
   uint8_t ByteAt(size_t i) const { return i < stream.size() ? stream[i] : 0; }
 
@@ -183,14 +184,15 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
 
   trailingComments_ = std::move(state.pendingComments);
   framesCount_ = state.imageCount;
+  const auto note = [this](const std::string& text) {
+    loadNote_ += (loadNote_.empty() ? "" : "; ") + text;
+  };
   if (state.framesLeftEmpty > 0) {
-    loadNote_ = std::to_string(state.framesLeftEmpty) +
-                " frame(s) declare more pixels than the memory budget holds and keep none";
+    note(std::to_string(state.framesLeftEmpty) +
+         " frame(s) declare more pixels than the memory budget holds and keep none");
   }
-  if (state.commentsLeftOut) {
-    if (!loadNote_.empty()) loadNote_ += "; ";
-    loadNote_ += "comments past 32767 in one place were left out";
-  }
+  if (state.framesReplaced) note("images past 32767 replaced the last frame");
+  if (state.commentsLeftOut) note("comments past 32767 in one place were left out");
   return framesCount_ > 0;
 }
 
@@ -202,6 +204,7 @@ void cGIF::pvReadImage(ReadState& state) {
     frames_.emplace_back();
   } else {
     frames_.back() = Frame();
+    state.framesReplaced = true;
   }
   const int16_t n = state.imageCount;
   framesCount_ = n;

@@ -28,6 +28,7 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
     result.reason = oGIF.LoadError();
     return result;
   }
+  result.note = oGIF.LoadNote();
   const bool saved = pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
                                            options.secondPaletteOptimization,
                                            options.disableInterlacing, options.removeComments);

@@ -34,6 +34,7 @@ struct ReductionResult {
   ReductionStatus status = ReductionStatus::NotLoaded;
   std::string outputPath;
   std::string reason;  // why a file was not loaded, when known
+  std::string note;    // what the load left out of a file that was reduced, if anything
 };
 
 // Loads inputPath into oGIF, optimizes it and writes it into outputFolder.

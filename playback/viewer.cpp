@@ -57,7 +57,7 @@ void Viewer::CopyArea(const ScreenArea& area, std::vector<uint8_t>& to) const {
 
 bool Viewer::Step() {
   if (next_ > doc_.FramesCount()) return false;
-  const int16_t n = next_++;
+  const int16_t n = int16_t(next_++);
   const ScreenArea drawn = ClipToScreen(n);
   const ScreenArea disposed =
       pendingDisposal_ == 2 || pendingDisposal_ == 3 ? pendingArea_ : ScreenArea{};

@@ -54,7 +54,7 @@ class Viewer {
   const cGIF& doc_;
   int32_t width_;
   int32_t height_;
-  int16_t next_ = 1;
+  int32_t next_ = 1;  // wider than frame numbers, so that it passes 32767
   std::vector<uint8_t> canvas_;
   // The frame shown last, to be taken away by the next step.
   int32_t pendingDisposal_ = 0;

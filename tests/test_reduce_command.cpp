@@ -140,5 +140,28 @@ TEST_F(ReduceCommandTest, VerifyPassesOnRealFiles) {
   EXPECT_NE(out_.str().find("\"verified\":true"), std::string::npos);
 }
 
+TEST_F(ReduceCommandTest, VerifyTellsWhatItCouldNotCheckAndWhatTheLoadLeftOut) {
+  // A 35-byte file with a 65535 x 65535 screen can't be played within the budget: reduced, but
+  // not checked, rather than "looks different". Its stray frame keeps no pixels, and the run
+  // says so.
+  const fs::path big = root_ / "in" / "big.gif";
+  {
+    std::ofstream file(big, std::ios::binary);
+    const unsigned char bytes[] = {
+        'G', 'I',  'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0,    0,    0, 255, 255,
+        255, 0x2C, 0,   0,   0,   0,   0xFF, 0xFF, 0xFF, 0xFF, 0,    2, 2, 0x4C, 0x01, 0, 0x3B};
+    file.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+  }
+  cli::ReduceSettings settings;
+  settings.paths = {big.string()};
+  settings.verify = true;
+  settings.json = true;
+  EXPECT_EQ(Run(settings), 0) << err_.str();
+  EXPECT_NE(out_.str().find("\"verified\":null"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("budget"), std::string::npos);
+  EXPECT_NE(err_.str().find("Output not checked: "), std::string::npos);
+  EXPECT_NE(err_.str().find("keep none"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace lumatrim
