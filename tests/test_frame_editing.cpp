@@ -74,6 +74,9 @@ TEST(FrameEditingTest, InsertPlacesAndPalettes) {
   doc.FrameInsert(2, 1, 1, false);
   EXPECT_EQ(Delays(doc), (std::vector<int>{10, 0, 20, 30, 0}));
   EXPECT_TRUE(doc.LocalPaletteUsed(2));
+  doc.FrameInsert(1, 9, 9, true);  // first place, but not the first frame: the screen stays
+  EXPECT_EQ(doc.ScreenWidth(), 4);
+  EXPECT_EQ(doc.FramesCount(), 6);
 
   cGIF noGlobal;
   noGlobal.FrameInsert(1, 5, 5, true);

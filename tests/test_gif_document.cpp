@@ -29,6 +29,11 @@ TEST(GifDocumentTest, AspectRatioConvertsTheStoredByte) {
   EXPECT_FLOAT_EQ(gif.ScreenPixelAspectRatio(), 1.0f);
   gif.ScreenPixelAspectRatio(0.234375f);
   EXPECT_EQ(gif.ScreenPixelAspectByte(), 0);
+  // Halfway between two stored bytes rounds to the even one: 32.5 -> 32, 33.5 -> 34.
+  gif.ScreenPixelAspectRatio(47.5f / 64.0f);
+  EXPECT_EQ(gif.ScreenPixelAspectByte(), 32);
+  gif.ScreenPixelAspectRatio(48.5f / 64.0f);
+  EXPECT_EQ(gif.ScreenPixelAspectByte(), 34);
   gif.ScreenPixelAspectRatio(1.0f);
   EXPECT_THROW(gif.ScreenPixelAspectRatio(5.0f), OverflowError);
   EXPECT_THROW(gif.ScreenPixelAspectRatio(0.0f), OverflowError);

@@ -159,6 +159,12 @@ TEST(GifReaderTest, CutOffFilesKeepWhatTheyHold) {
   ASSERT_TRUE(gif.LoadFromStream(inDescriptor));
   EXPECT_EQ(gif.FramesCount(), 2);
   EXPECT_EQ(gif.FrameDIBXOR(2)->hDIB(), 0u);
+  // Cut right after the image separator: a frame of 0 x 0 without pixels.
+  Bytes afterSeparator(file.begin(), file.begin() + std::ptrdiff_t(secondImage + 1));
+  ASSERT_TRUE(gif.LoadFromStream(afterSeparator));
+  EXPECT_EQ(gif.FramesCount(), 2);
+  EXPECT_EQ(gif.FrameWidth(2), 0);
+  EXPECT_EQ(gif.FrameDIBXOR(2)->hDIB(), 0u);
   // Cut before the first image: no frame.
   Bytes early(file.begin(), file.begin() + 15);
   EXPECT_FALSE(gif.LoadFromStream(early));

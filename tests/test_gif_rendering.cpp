@@ -47,6 +47,17 @@ TEST(GifRenderingTest, ScaleAndScreenCrop) {
   EXPECT_EQ(target.PixelColor(25, 0), RGB(1, 2, 3));
   EXPECT_EQ(target.PixelColor(26, 0), 0u);
 
+  // Halfway positions round to even: 5 x 1.5 = 7.5 lands at 8, 3 x 1.5 = 4.5 at 4.
+  for (const auto& [left, first] : {std::pair{5, 8}, std::pair{3, 4}}) {
+    gif.FrameLeft(1, int16_t(left));
+    cDIB half;
+    ASSERT_TRUE(half.Create(20, 2, 32));
+    gif.FrameDraw(half.hDC(), 1, 0, 0, 1.5f, false);
+    EXPECT_EQ(half.PixelColor(first - 1, 0), 0u) << left;
+    EXPECT_EQ(half.PixelColor(first, 0), RGB(1, 2, 3)) << left;
+  }
+  gif.FrameLeft(1, 5);
+
   // On an 7-wide screen only the two leftmost columns of the frame at 5 are drawn.
   gif.ScreenWidth(7);
   cDIB cropped;
