@@ -1,20 +1,15 @@
 // Transparency masks and drawing of frames. The image surface's colour table shows the
 // transparent entry as black, and the 1-bit mask marks the transparent pixels, so a frame can be
 // drawn over a background in two passes: AND with the mask, then OR with the image.
-#include <cmath>
-
 #include "gif/geometry.h"
 #include "gif/gif_document.h"
+#include "raster/drawing.h"
 
 namespace lumatrim {
 
 namespace {
 
 constexpr uint8_t kBlackAndWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
-
-int32_t RoundEven(double v) {
-  return int32_t(std::nearbyint(v));
-}
 
 }  // namespace
 

@@ -17,10 +17,6 @@ namespace lumatrim::mGIFOptimizer {
 
 namespace {
 
-bool TakenAway(int32_t disposal) {
-  return disposal == 2 || disposal == 3;
-}
-
 // A palette store as 256 colours of 4 bytes, so that two colours compare as one 32-bit value.
 using ColorTable = std::array<uint32_t, 256>;
 
@@ -76,11 +72,7 @@ void AddTransparentColors(cGIF& oGIF, const std::vector<Rect>& origRect) {
     } else {
       const int16_t entries = oGIF.GlobalPaletteEntries();
       if (entries >= 256 || FrameHasPixel(oGIF, i, uint8_t(entries))) continue;
-      const int16_t newEntries = int16_t(entries + 1);
-      oGIF.GlobalPaletteEntries(newEntries);
-      for (int16_t f : FrameNumbers(1, n)) {
-        if (!oGIF.LocalPaletteUsed(f)) oGIF.LocalPaletteEntries(f, newEntries);
-      }
+      SetGlobalPaletteEntries(oGIF, int16_t(entries + 1));
       oGIF.FrameDIBXOR(i)->SetPalette(std::span<const uint8_t>(oGIF.lpGlobalPalette(), 1024));
       globalTransparentIndex = uint8_t(entries);
       oGIF.FrameTransparentColorIndex(i, globalTransparentIndex);

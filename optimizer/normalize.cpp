@@ -12,10 +12,6 @@ namespace lumatrim::mGIFOptimizer {
 
 namespace {
 
-bool TakenAway(int32_t disposal) {
-  return disposal == 2 || disposal == 3;
-}
-
 // The largest index a pixel of the frame carries, or -1 when it has no pixels.
 int32_t LargestPixel(const cGIF& oGIF, int16_t nFrame) {
   const cDIB& image = *oGIF.FrameDIBXOR(nFrame);
@@ -79,10 +75,7 @@ bool NormalizeFrameProperties(cGIF& oGIF) {
         }
       }
       if (highest > oGIF.GlobalPaletteEntries() - 1) {
-        oGIF.GlobalPaletteEntries(CheckedInt16(highest + 1));
-        for (int16_t i : FrameNumbers(1, n)) {
-          if (!oGIF.LocalPaletteUsed(i)) oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
-        }
+        SetGlobalPaletteEntries(oGIF, CheckedInt16(highest + 1));
       }
     }
 

@@ -39,6 +39,11 @@ bool OptimizeFrameDifferences(cGIF& oGIF, OptimizationMode eOM);
 // ran to the end.
 bool CropTransparentBorders(cGIF& oGIF);
 
+// Disposals 2 and 3 take a frame away after its delay; every other value leaves it on the screen.
+inline bool TakenAway(int32_t disposal) {
+  return disposal == 2 || disposal == 3;
+}
+
 // True when some frame is taken away with disposal 2: viewers then paint the background (or
 // transparency, when the first frame is transparent) where it was.
 bool AnyFrameRestoresBackground(const cGIF& oGIF);

@@ -1,5 +1,6 @@
 #include "optimizer/pixel_grid.h"
 
+#include "gif/frame_numbers.h"
 #include "gif/geometry.h"
 
 namespace lumatrim {
@@ -65,6 +66,13 @@ bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect) {
     return true;
   } catch (const std::exception&) {
     return false;
+  }
+}
+
+void SetGlobalPaletteEntries(cGIF& gif, int16_t entries) {
+  gif.GlobalPaletteEntries(entries);
+  for (int16_t n : AllFrames(gif)) {
+    if (!gif.LocalPaletteUsed(n)) gif.LocalPaletteEntries(n, entries);
   }
 }
 

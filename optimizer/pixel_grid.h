@@ -117,6 +117,10 @@ void DropEmptyFrames(cGIF& gif, std::vector<Rect>& newRect, std::vector<bool>& c
   }
 }
 
+// Sets the global palette's entry count, and the copy of it that every frame drawing with the
+// global palette keeps.
+void SetGlobalPaletteEntries(cGIF& gif, int16_t entries);
+
 // Copies between palette stores, 1024 bytes at a time.
 inline void CopyPalette(uint8_t* to, const uint8_t* from) {
   std::copy(from, from + 1024, to);

@@ -14,10 +14,6 @@ namespace lumatrim::mGIFOptimizer {
 
 namespace {
 
-bool TakenAway(int32_t disposal) {
-  return disposal == 2 || disposal == 3;
-}
-
 // Frame-local bounds of the pixels that are not transparent index t; empty when there are none.
 Rect VisibleBounds(const cGIF& oGIF, int16_t nFrame, const Rect& frameRect, uint8_t t) {
   const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));

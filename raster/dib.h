@@ -1,6 +1,7 @@
 // cDIB: a rectangle of pixels in memory, rows stored top-down and padded to 4 bytes, with a
 // colour table for 8 bits per pixel or fewer. Drawing (block copies, stretching, fills) is done
-// in software; a 32-bit surface is the drawing target wherever a device context would be used.
+// in software (dib_drawing.cpp, with its constants in drawing.h); a 32-bit surface is the drawing
+// target wherever a device context would be used.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +11,6 @@
 #include <vector>
 
 namespace lumatrim {
-
-// Raster operations understood by cDIB::Stretch (the classic GDI values).
-inline constexpr uint32_t SRCCOPY = 13369376;
-inline constexpr uint32_t SRCAND = 8913094;
-inline constexpr uint32_t SRCPAINT = 15597702;
-// The only stretch mode: rows and columns are dropped or repeated, never blended.
-inline constexpr int32_t COLORONCOLOR = 3;
 
 // A colour value as red + green * 256 + blue * 65536.
 using ColorRef = uint32_t;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "raster/dib.h"
+#include "raster/drawing.h"
 #include "raster/errors.h"
 
 namespace lumatrim {
