@@ -12,13 +12,15 @@ int32_t Geometry::FrameHeight(int16_t nFrame) const {
   return image.hDIB() ? image.Height() : 0;
 }
 
-FrameBox Geometry::Frame(int16_t nFrame) const {
-  return FrameBox{FrameLeft(nFrame), FrameTop(nFrame), FrameWidth(nFrame), FrameHeight(nFrame)};
+Rect Geometry::Frame(int16_t nFrame) const {
+  const int32_t left = FrameLeft(nFrame);
+  const int32_t top = FrameTop(nFrame);
+  return Rect{left, top, left + FrameWidth(nFrame), top + FrameHeight(nFrame)};
 }
 
 bool Geometry::ReachesPastScreen(int16_t nFrame) const {
-  const FrameBox box = Frame(nFrame);
-  return box.Right() > ScreenWidth() || box.Bottom() > ScreenHeight();
+  const Rect frame = Frame(nFrame);
+  return frame.right > ScreenWidth() || frame.bottom > ScreenHeight();
 }
 
 int16_t StoredU16(int64_t value) {

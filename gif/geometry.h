@@ -7,19 +7,9 @@
 #include <cstdint>
 
 #include "gif/gif_document.h"
+#include "raster/rect.h"
 
 namespace lumatrim {
-
-// A frame's place on the logical screen; right and bottom are exclusive.
-struct FrameBox {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t Right() const { return left + width; }
-  int32_t Bottom() const { return top + height; }
-  bool Empty() const { return width <= 0 || height <= 0; }
-};
 
 class Geometry {
  public:
@@ -34,7 +24,8 @@ class Geometry {
   int32_t FrameHeight(int16_t nFrame) const;
   // Hundredths of a second.
   int32_t FrameDelay(int16_t nFrame) const { return uint16_t(doc_.FrameDelay(nFrame)); }
-  FrameBox Frame(int16_t nFrame) const;
+  // The frame's rectangle on the screen; empty at its position when it has no pixels.
+  Rect Frame(int16_t nFrame) const;
   // Whether the frame reaches past the right or bottom edge of the screen.
   bool ReachesPastScreen(int16_t nFrame) const;
 

@@ -68,6 +68,14 @@ void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
   }
 }
 
+// The frame takes the compacted palette and its pixels are renumbered.
+void GiveFrameCompactedPalette(cGIF& oGIF, int16_t n, const Compaction& c) {
+  oGIF.FrameDIBXOR(n)->SetPalette(c.compacted);
+  CopyPalette(oGIF.lpFramePalette(n), c.compacted.data());
+  oGIF.LocalPaletteEntries(n, c.newCount);
+  Renumber(oGIF, n, c);
+}
+
 // Keeps frame 1's transparent entry while some frame restores the background.
 void KeepFirstFrameTransparency(const cGIF& oGIF, const std::vector<int16_t>& frames,
                                 int32_t entries, Compaction& c) {
@@ -110,12 +118,7 @@ int16_t OptimizeGlobalPalette(cGIF& oGIF, std::optional<bool> backgroundNamesCol
     oGIF.GlobalPaletteEntries(c.newCount);
     // A background beyond the palette names no colour and stays so.
     if (backgroundNamesColor) oGIF.ScreenBackgroundColorIndex(c.oldToNew[background]);
-    for (int16_t n : frames) {
-      oGIF.FrameDIBXOR(n)->SetPalette(c.compacted);
-      CopyPalette(oGIF.lpFramePalette(n), c.compacted.data());
-      oGIF.LocalPaletteEntries(n, c.newCount);
-      Renumber(oGIF, n, c);
-    }
+    for (int16_t n : frames) GiveFrameCompactedPalette(oGIF, n, c);
     return int16_t(entries - c.newCount);
   } catch (const std::exception&) {
     return 0;
@@ -132,10 +135,7 @@ int16_t OptimizeLocalPalette(cGIF& oGIF, int16_t nFrame) {
     MarkUsed(oGIF, frames, entries, c.used);
     KeepFirstFrameTransparency(oGIF, frames, entries, c);
     if (!Compact(oGIF.lpFramePalette(nFrame), entries, c)) return 0;
-    oGIF.FrameDIBXOR(nFrame)->SetPalette(c.compacted);
-    CopyPalette(oGIF.lpFramePalette(nFrame), c.compacted.data());
-    oGIF.LocalPaletteEntries(nFrame, c.newCount);
-    Renumber(oGIF, nFrame, c);
+    GiveFrameCompactedPalette(oGIF, nFrame, c);
     return int16_t(entries - c.newCount);
   } catch (const std::exception&) {
     return 0;

@@ -27,8 +27,7 @@ bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index) {
 }
 
 Rect FrameRect(const cGIF& gif, int16_t nFrame) {
-  const FrameBox box = Geometry(gif).Frame(nFrame);
-  return Rect{box.left, box.top, box.Right(), box.Bottom()};
+  return Geometry(gif).Frame(nFrame);
 }
 
 bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect) {

@@ -8,7 +8,7 @@
 
 #include "gif/geometry.h"
 #include "gif/gif_document.h"
-#include "optimizer/rect.h"
+#include "raster/rect.h"
 
 namespace lumatrim {
 

@@ -11,20 +11,13 @@ namespace {
 
 constexpr size_t kPixelBytes = 4;
 
-size_t AreaBytes(const ScreenArea& area) {
+size_t AreaBytes(const Rect& area) {
   return area.Empty()
              ? 0
              : size_t(area.right - area.left) * size_t(area.bottom - area.top) * kPixelBytes;
 }
 
 }  // namespace
-
-ScreenArea Union(const ScreenArea& a, const ScreenArea& b) {
-  if (a.Empty()) return b;
-  if (b.Empty()) return a;
-  return ScreenArea{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                    std::max(a.bottom, b.bottom)};
-}
 
 Viewer::Viewer(const cGIF& doc)
     : doc_(doc),
@@ -37,14 +30,12 @@ uint64_t Viewer::MemoryNeeded(const cGIF& doc) {
   return uint64_t(geometry.ScreenWidth()) * uint64_t(geometry.ScreenHeight()) * kPixelBytes * 3;
 }
 
-ScreenArea Viewer::ClipToScreen(int16_t nFrame) const {
-  const FrameBox box = Geometry(doc_).Frame(nFrame);
-  if (doc_.FrameDIBXOR(nFrame)->BPP() != 8) return ScreenArea{};
-  return ScreenArea{std::min(box.left, width_), std::min(box.top, height_),
-                    std::min(box.Right(), width_), std::min(box.Bottom(), height_)};
+Rect Viewer::ClipToScreen(int16_t nFrame) const {
+  if (doc_.FrameDIBXOR(nFrame)->BPP() != 8) return Rect{};
+  return Intersect(Geometry(doc_).Frame(nFrame), Rect{0, 0, width_, height_});
 }
 
-void Viewer::CopyArea(const ScreenArea& area, std::vector<uint8_t>& to) const {
+void Viewer::CopyArea(const Rect& area, std::vector<uint8_t>& to) const {
   to.resize(AreaBytes(area));
   if (area.Empty()) return;
   const size_t rowBytes = size_t(area.right - area.left) * kPixelBytes;
@@ -58,9 +49,8 @@ void Viewer::CopyArea(const ScreenArea& area, std::vector<uint8_t>& to) const {
 bool Viewer::Step() {
   if (next_ > doc_.FramesCount()) return false;
   const int16_t n = int16_t(next_++);
-  const ScreenArea drawn = ClipToScreen(n);
-  const ScreenArea disposed =
-      pendingDisposal_ == 2 || pendingDisposal_ == 3 ? pendingArea_ : ScreenArea{};
+  const Rect drawn = ClipToScreen(n);
+  const Rect disposed = pendingDisposal_ == 2 || pendingDisposal_ == 3 ? pendingArea_ : Rect{};
   touched_ = Union(disposed, drawn);
   CopyArea(touched_, touchedBefore_);
 
@@ -89,7 +79,7 @@ bool Viewer::Step() {
         doc_.LocalPaletteUsed(n) ? doc_.lpFramePalette(n) : doc_.lpGlobalPalette();
     const bool transparent = doc_.FrameUseTransparentColor(n);
     const uint8_t transparentIndex = doc_.FrameTransparentColorIndex(n);
-    const FrameBox box = Geometry(doc_).Frame(n);
+    const Rect box = Geometry(doc_).Frame(n);
     for (int32_t y = drawn.top; y < drawn.bottom; ++y) {
       const uint8_t* row = image.lpBits() + size_t(y - box.top) * size_t(image.BytesPerScanline());
       uint8_t* out =
@@ -124,11 +114,11 @@ void Viewer::SwapLastStep() {
   }
 }
 
-bool PictureStream::Next(int64_t& delay, ScreenArea& changed) {
+bool PictureStream::Next(int64_t& delay, Rect& changed) {
   if (!started_) {
     started_ = true;
     if (!viewer_.Step()) return false;
-    changed = ScreenArea{0, 0, viewer_.Width(), viewer_.Height()};
+    changed = Rect{0, 0, viewer_.Width(), viewer_.Height()};
   } else if (stepPending_) {
     viewer_.SwapLastStep();
     stepPending_ = false;
@@ -160,14 +150,14 @@ std::vector<ViewerFrame> ShownPictures(const cGIF& doc) {
   PictureStream stream(doc);
   std::vector<ViewerFrame> shown;
   int64_t delay = 0;
-  ScreenArea changed;
+  Rect changed;
   while (stream.Next(delay, changed)) shown.push_back(ViewerFrame{stream.View().Canvas(), delay});
   return shown;
 }
 
 namespace {
 
-bool SameInArea(const Viewer& a, const Viewer& b, const ScreenArea& area) {
+bool SameInArea(const Viewer& a, const Viewer& b, const Rect& area) {
   if (area.Empty()) return true;
   const size_t rowBytes = size_t(area.right - area.left) * kPixelBytes;
   for (int32_t y = area.top; y < area.bottom; ++y) {
@@ -192,7 +182,7 @@ PlaybackComparison ComparePlayback(const cGIF& a, const cGIF& b, uint64_t memory
   // where either changed.
   PictureStream first(a), second(b);
   int64_t delayA = 0, delayB = 0;
-  ScreenArea changedA, changedB;
+  Rect changedA, changedB;
   for (int64_t picture = 1;; ++picture) {
     const bool more = first.Next(delayA, changedA);
     if (more != second.Next(delayB, changedB)) {

@@ -13,17 +13,9 @@
 #include <vector>
 
 #include "gif/gif_document.h"
+#include "raster/rect.h"
 
 namespace lumatrim {
-
-// An area of the screen as half-open bounds.
-struct ScreenArea {
-  int32_t left = 0, top = 0, right = 0, bottom = 0;
-  bool Empty() const { return left >= right || top >= bottom; }
-};
-
-// The smallest area that holds both.
-ScreenArea Union(const ScreenArea& a, const ScreenArea& b);
 
 class Viewer {
  public:
@@ -41,15 +33,15 @@ class Viewer {
   bool Step();
   int32_t LastDelay() const { return lastDelay_; }
   // The area the step may have changed, and whether it changed any pixel there.
-  const ScreenArea& LastTouched() const { return touched_; }
+  const Rect& LastTouched() const { return touched_; }
   bool LastChanged() const { return lastChanged_; }
   // Swaps the touched area of the canvas with what lay there before the step: once to undo the
   // step, once more to redo it.
   void SwapLastStep();
 
  private:
-  ScreenArea ClipToScreen(int16_t nFrame) const;
-  void CopyArea(const ScreenArea& area, std::vector<uint8_t>& to) const;
+  Rect ClipToScreen(int16_t nFrame) const;
+  void CopyArea(const Rect& area, std::vector<uint8_t>& to) const;
 
   const cGIF& doc_;
   int32_t width_;
@@ -58,10 +50,10 @@ class Viewer {
   std::vector<uint8_t> canvas_;
   // The frame shown last, to be taken away by the next step.
   int32_t pendingDisposal_ = 0;
-  ScreenArea pendingArea_;
+  Rect pendingArea_;
   std::vector<uint8_t> pendingRestore_;  // disposal 3: what lay under it
   int32_t lastDelay_ = 0;
-  ScreenArea touched_;
+  Rect touched_;
   std::vector<uint8_t> touchedBefore_;
   bool lastChanged_ = false;
 };
@@ -75,7 +67,7 @@ class PictureStream {
   // Moves to the next picture, which the viewer's canvas then shows; false after the last.
   // delay: its time; changed: where it differs from the picture before (the whole screen for the
   // first).
-  bool Next(int64_t& delay, ScreenArea& changed);
+  bool Next(int64_t& delay, Rect& changed);
 
  private:
   Viewer viewer_;
