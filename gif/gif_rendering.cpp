@@ -28,7 +28,7 @@ void cGIF::FrameMask(int16_t nFrame, uint8_t TransparentColorIndex) {
     white[0] = white[1] = white[2] = 255;
     image.SetPalette(maskSource);
     mask.SetPalette(kBlackAndWhite);
-    mask.LoadBlt(image.hDC(), 0, 0, 0, 0);
+    mask.LoadBlt(image.DrawingTarget(), 0, 0, 0, 0);
     image.SetPalette(imageTable);
   } else {
     mask.SetPalette(kBlackAndWhite);

@@ -56,9 +56,10 @@ class cDIB {
   // A new 32-bit picture of this surface, full size.
   cDIB Image() const;
 
-  // The drawing target this surface stands for; null while it does not exist.
-  cDIB* hDC() { return hDIB() ? this : nullptr; }
-  const cDIB* hDC() const { return hDIB() ? this : nullptr; }
+  // The drawing context (hDC) a surface is selected into is, in software, the surface itself:
+  // this surface as a target for LoadBlt, Stretch and FrameDraw; null while it has no pixels.
+  cDIB* DrawingTarget() { return hDIB() ? this : nullptr; }
+  const cDIB* DrawingTarget() const { return hDIB() ? this : nullptr; }
   uintptr_t hDIB() const { return reinterpret_cast<uintptr_t>(bits_.get()); }
   uint8_t* lpBits() const { return bits_.get(); }
   int32_t Width() const { return width_; }

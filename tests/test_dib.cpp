@@ -29,7 +29,7 @@ TEST(DibTest, CreateRefusesWhatCannotExist) {
   EXPECT_FALSE(dib.Create(5, -1, 8));
   EXPECT_FALSE(dib.Create(5, 5, 7));
   EXPECT_EQ(dib.hDIB(), 0u);
-  EXPECT_EQ(dib.hDC(), nullptr);
+  EXPECT_EQ(dib.DrawingTarget(), nullptr);
   EXPECT_THROW(dib.Create(70000000, 1, 32), OverflowError);
   EXPECT_THROW(dib.Create(65535, 65535, 8), OverflowError);
   EXPECT_EQ(dib.Width(), 0);
@@ -132,7 +132,7 @@ TEST(DibTest, BlockCopyMatchesNearestTableEntry) {
   image.lpBits()[9] = 7;
   image.lpBits()[image.BytesPerScanline() + 8] = 7;
   image.lpBits()[4] = 6;
-  ASSERT_NE(mask.LoadBlt(image.hDC(), 0, 0, 0, 0), 0);
+  ASSERT_NE(mask.LoadBlt(image.DrawingTarget(), 0, 0, 0, 0), 0);
   EXPECT_EQ(mask.lpBits()[0], 0x10);                            // pixel 3
   EXPECT_EQ(mask.lpBits()[1], 0x40);                            // pixel 9
   EXPECT_EQ(mask.lpBits()[mask.BytesPerScanline() + 1], 0x80);  // pixel 8 of row 1
@@ -147,13 +147,13 @@ TEST(DibTest, StretchCombinesWithTheTarget) {
   source.SetPixelColor(1, 0, RGB(0x01, 0x02, 0x03));
   target.Cls(RGB(0x3C, 0x3C, 0x00));
   // Scaled by two in both directions: each source pixel covers a 2 x 2 block.
-  ASSERT_NE(source.Stretch(target.hDC(), 0, 0, 4, 2, 0, 0, 0, 0, SRCAND, COLORONCOLOR), 0);
+  ASSERT_NE(source.Stretch(target.DrawingTarget(), 0, 0, 4, 2, 0, 0, 0, 0, SRCAND, COLORONCOLOR), 0);
   EXPECT_EQ(target.PixelColor(1, 1), RGB(0x30, 0x0C, 0x00));
   EXPECT_EQ(target.PixelColor(2, 0), RGB(0x00, 0x00, 0x00));
-  source.Stretch(target.hDC(), 0, 0, 4, 2, 0, 0, 0, 0, SRCPAINT, COLORONCOLOR);
+  source.Stretch(target.DrawingTarget(), 0, 0, 4, 2, 0, 0, 0, 0, SRCPAINT, COLORONCOLOR);
   EXPECT_EQ(target.PixelColor(0, 0), RGB(0xF0, 0x0F, 0xFF));
   EXPECT_EQ(target.PixelColor(3, 1), RGB(0x01, 0x02, 0x03));
-  source.Stretch(target.hDC(), 3, 0, 2, 1, 0, 0, 0, 0, SRCCOPY, COLORONCOLOR);  // clipped
+  source.Stretch(target.DrawingTarget(), 3, 0, 2, 1, 0, 0, 0, 0, SRCCOPY, COLORONCOLOR);  // clipped
   EXPECT_EQ(target.PixelColor(3, 0), RGB(0xF0, 0x0F, 0xFF));
   const cDIB picture = source.Image();
   EXPECT_EQ(picture.BPP(), 32);
@@ -163,8 +163,8 @@ TEST(DibTest, StretchCombinesWithTheTarget) {
 TEST(DibTest, OperationsOnAMissingSurfaceDoNothing) {
   cDIB empty, target;
   ASSERT_TRUE(target.Create(2, 2, 32));
-  EXPECT_EQ(empty.Stretch(target.hDC(), 0, 0, 2, 2, 0, 0, 0, 0, SRCCOPY, COLORONCOLOR), 0);
-  EXPECT_EQ(empty.LoadBlt(target.hDC(), 0, 0, 0, 0), 0);
+  EXPECT_EQ(empty.Stretch(target.DrawingTarget(), 0, 0, 2, 2, 0, 0, 0, 0, SRCCOPY, COLORONCOLOR), 0);
+  EXPECT_EQ(empty.LoadBlt(target.DrawingTarget(), 0, 0, 0, 0), 0);
   empty.Cls(RGB(1, 2, 3));
   empty.SetPalette(std::vector<uint8_t>(8, 1));
   std::vector<uint8_t> table = {5};

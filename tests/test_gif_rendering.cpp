@@ -27,7 +27,7 @@ TEST(GifRenderingTest, TransparentPixelsKeepTheBackground) {
   cDIB target;
   ASSERT_TRUE(target.Create(10, 1, 32));
   target.Cls(RGB(200, 100, 50));
-  gif.FrameDraw(target.hDC(), 1, 0, 0, 1.0f, false);
+  gif.FrameDraw(target.DrawingTarget(), 1, 0, 0, 1.0f, false);
   EXPECT_EQ(target.PixelColor(0, 0), RGB(200, 100, 50));
   EXPECT_EQ(target.PixelColor(1, 0), RGB(200, 100, 50));  // transparent
   EXPECT_EQ(target.PixelColor(2, 0), RGB(1, 2, 3));
@@ -40,7 +40,7 @@ TEST(GifRenderingTest, ScaleAndScreenCrop) {
   cDIB target;
   ASSERT_TRUE(target.Create(40, 2, 32));
   // Scale 2 with the screen's origin at 10: the frame at 5 lands at 20, 6 pixels wide.
-  gif.FrameDraw(target.hDC(), 1, 10, 0, 2.0f, false);
+  gif.FrameDraw(target.DrawingTarget(), 1, 10, 0, 2.0f, false);
   EXPECT_EQ(target.PixelColor(19, 0), 0u);
   EXPECT_EQ(target.PixelColor(20, 1), RGB(1, 2, 3));
   EXPECT_EQ(target.PixelColor(22, 0), RGB(3, 4, 5));
@@ -52,7 +52,7 @@ TEST(GifRenderingTest, ScaleAndScreenCrop) {
     gif.FrameLeft(1, int16_t(left));
     cDIB half;
     ASSERT_TRUE(half.Create(20, 2, 32));
-    gif.FrameDraw(half.hDC(), 1, 0, 0, 1.5f, false);
+    gif.FrameDraw(half.DrawingTarget(), 1, 0, 0, 1.5f, false);
     EXPECT_EQ(half.PixelColor(first - 1, 0), 0u) << left;
     EXPECT_EQ(half.PixelColor(first, 0), RGB(1, 2, 3)) << left;
   }
@@ -62,14 +62,14 @@ TEST(GifRenderingTest, ScaleAndScreenCrop) {
   gif.ScreenWidth(7);
   cDIB cropped;
   ASSERT_TRUE(cropped.Create(10, 1, 32));
-  gif.FrameDraw(cropped.hDC(), 1, 0, 0, 1.0f, true);
+  gif.FrameDraw(cropped.DrawingTarget(), 1, 0, 0, 1.0f, true);
   EXPECT_EQ(cropped.PixelColor(6, 0), RGB(3, 4, 5));
   EXPECT_EQ(cropped.PixelColor(7, 0), 0u);
   // A frame wholly beyond the screen draws nothing.
   gif.ScreenWidth(4);
   cDIB beyond;
   ASSERT_TRUE(beyond.Create(10, 1, 32));
-  gif.FrameDraw(beyond.hDC(), 1, 0, 0, 1.0f, true);
+  gif.FrameDraw(beyond.DrawingTarget(), 1, 0, 0, 1.0f, true);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(beyond.PixelColor(x, 0), 0u) << x;
 }
 
