@@ -4,6 +4,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -38,6 +39,14 @@ inline std::vector<std::filesystem::path> CleanRealFiles() {
   std::vector<std::filesystem::path> files = RealFiles();
   std::erase_if(files, [](const std::filesystem::path& f) { return !GiflibReadsCleanly(f); });
   return files;
+}
+
+// A file name as the name of a parameterized test, which may hold letters, digits and '_' only.
+inline std::string TestNameOf(std::string name) {
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
 }
 
 }  // namespace lumatrim::testing

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus.h"
 #include "gif/gif_document.h"
 #include "playback/viewer.h"
 
@@ -221,13 +222,7 @@ TEST_P(Conformance, MatchesTheSuite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Suite, Conformance, ::testing::ValuesIn(CaseNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+                         [](const auto& info) { return testing::TestNameOf(info.param); });
 
 // Guards against the suite going missing: an empty list would pass vacuously.
 TEST(ConformanceSuite, HasItsCases) {

@@ -147,7 +147,8 @@ TEST(DibTest, StretchCombinesWithTheTarget) {
   source.SetPixelColor(1, 0, RGB(0x01, 0x02, 0x03));
   target.Cls(RGB(0x3C, 0x3C, 0x00));
   // Scaled by two in both directions: each source pixel covers a 2 x 2 block.
-  ASSERT_NE(source.Stretch(target.DrawingTarget(), 0, 0, 4, 2, 0, 0, 0, 0, SRCAND, COLORONCOLOR), 0);
+  ASSERT_NE(source.Stretch(target.DrawingTarget(), 0, 0, 4, 2, 0, 0, 0, 0, SRCAND, COLORONCOLOR),
+            0);
   EXPECT_EQ(target.PixelColor(1, 1), RGB(0x30, 0x0C, 0x00));
   EXPECT_EQ(target.PixelColor(2, 0), RGB(0x00, 0x00, 0x00));
   source.Stretch(target.DrawingTarget(), 0, 0, 4, 2, 0, 0, 0, 0, SRCPAINT, COLORONCOLOR);
@@ -163,7 +164,8 @@ TEST(DibTest, StretchCombinesWithTheTarget) {
 TEST(DibTest, OperationsOnAMissingSurfaceDoNothing) {
   cDIB empty, target;
   ASSERT_TRUE(target.Create(2, 2, 32));
-  EXPECT_EQ(empty.Stretch(target.DrawingTarget(), 0, 0, 2, 2, 0, 0, 0, 0, SRCCOPY, COLORONCOLOR), 0);
+  EXPECT_EQ(empty.Stretch(target.DrawingTarget(), 0, 0, 2, 2, 0, 0, 0, 0, SRCCOPY, COLORONCOLOR),
+            0);
   EXPECT_EQ(empty.LoadBlt(target.DrawingTarget(), 0, 0, 0, 0), 0);
   empty.Cls(RGB(1, 2, 3));
   empty.SetPalette(std::vector<uint8_t>(8, 1));

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/document_info.h"
+#include "corpus.h"
 #include "gif/gif_document.h"
 
 namespace lumatrim {
@@ -193,13 +194,7 @@ TEST_P(GiflibDifferential, InfoAgreesWithGiflib) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, GiflibDifferential, ::testing::ValuesIn(RealFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+                         [](const auto& info) { return testing::TestNameOf(info.param); });
 
 // The comparison must cover a fair share of the files, not pass because giflib refused them.
 TEST(GiflibDifferentialCoverage, GiflibReadsMostRealFiles) {
