@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include "gif/geometry.h"
+
 namespace lumatrim::cli {
 
 std::optional<uint32_t> FramePixelsCrc32(const cGIF& doc, int16_t nFrame) {
@@ -25,13 +27,14 @@ std::optional<uint32_t> FramePixelsCrc32(const cGIF& doc, int16_t nFrame) {
 namespace {
 
 nlohmann::ordered_json FrameInfoJson(const cGIF& doc, int16_t nFrame) {
+  const Geometry geometry(doc);
   nlohmann::ordered_json frame;
-  frame["left"] = uint16_t(doc.FrameLeft(nFrame));
-  frame["top"] = uint16_t(doc.FrameTop(nFrame));
+  frame["left"] = geometry.FrameLeft(nFrame);
+  frame["top"] = geometry.FrameTop(nFrame);
   frame["width"] = doc.FrameWidth(nFrame);
   frame["height"] = doc.FrameHeight(nFrame);
   frame["interlaced"] = doc.FrameInterlaced(nFrame);
-  frame["delay"] = uint16_t(doc.FrameDelay(nFrame));
+  frame["delay"] = geometry.FrameDelay(nFrame);
   frame["disposal"] = doc.FrameDisposalMethod(nFrame);
   frame["user_input"] = doc.FrameUserInput(nFrame);
   if (doc.FrameUseTransparentColor(nFrame)) {
@@ -57,8 +60,8 @@ nlohmann::ordered_json DocumentInfoJson(const std::string& file, const cGIF& doc
   nlohmann::ordered_json info;
   info["file"] = file;
   info["loaded"] = loaded;
-  info["screen"] = {{"width", uint16_t(doc.ScreenWidth())},
-                    {"height", uint16_t(doc.ScreenHeight())},
+  info["screen"] = {{"width", Geometry(doc).ScreenWidth()},
+                    {"height", Geometry(doc).ScreenHeight()},
                     {"background", doc.ScreenBackgroundColorIndex()},
                     {"aspect_byte", doc.ScreenPixelAspectByte()}};
   if (doc.HasLoopingBlock()) {

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "cli/document_info.h"
+#include "gif/geometry.h"
 
 namespace lumatrim::cli {
 
@@ -63,7 +64,7 @@ std::string DelayText(uint16_t delay) {
 
 void WriteFrameText(std::ostream& out, const cGIF& doc, int16_t nFrame) {
   out << "  + frame " << nFrame << ": " << doc.FrameWidth(nFrame) << 'x' << doc.FrameHeight(nFrame)
-      << " at " << uint16_t(doc.FrameLeft(nFrame)) << ',' << uint16_t(doc.FrameTop(nFrame));
+      << " at " << Geometry(doc).FrameLeft(nFrame) << ',' << Geometry(doc).FrameTop(nFrame);
   if (doc.FrameInterlaced(nFrame)) out << ", interlaced";
   out << '\n';
   for (int n = 1; n <= doc.FrameCommentsCount(nFrame); ++n) {
@@ -74,8 +75,8 @@ void WriteFrameText(std::ostream& out, const cGIF& doc, int16_t nFrame) {
         << PaletteText(doc.LocalPaletteEntries(nFrame), doc.LocalPaletteSorted(nFrame)) << '\n';
   }
   const int32_t disposal = doc.FrameDisposalMethod(nFrame);
-  out << "    delay " << DelayText(uint16_t(doc.FrameDelay(nFrame))) << ", disposal " << disposal
-      << " (" << DisposalName(disposal) << ')';
+  out << "    delay " << DelayText(uint16_t(Geometry(doc).FrameDelay(nFrame))) << ", disposal "
+      << disposal << " (" << DisposalName(disposal) << ')';
   if (doc.FrameUseTransparentColor(nFrame)) {
     out << ", transparent " << unsigned(doc.FrameTransparentColorIndex(nFrame));
   }
@@ -99,7 +100,7 @@ void WriteInfoText(std::ostream& out, const std::string& file, const cGIF& doc, 
   }
   const int16_t frames = doc.FramesCount();
   out << "* " << file << ' ' << frames << (frames == 1 ? " frame" : " frames") << '\n';
-  out << "  logical screen " << uint16_t(doc.ScreenWidth()) << 'x' << uint16_t(doc.ScreenHeight())
+  out << "  logical screen " << Geometry(doc).ScreenWidth() << 'x' << Geometry(doc).ScreenHeight()
       << '\n';
   if (doc.GlobalPaletteExists()) {
     out << "  global palette " << PaletteText(doc.GlobalPaletteEntries(), doc.GlobalPaletteSorted())
