@@ -52,6 +52,11 @@ void FileListView::Add(const QString& text) {
   addTopLevelItem(item);
 }
 
+void FileListView::Clear() {
+  oDragItem_ = nullptr;
+  clear();
+}
+
 void FileListView::RemoveSelected() {
   if (removalsAllowed_ && !removalsAllowed_()) return;
   if (Count() == 0) return;

@@ -21,7 +21,8 @@ class FileListView : public QTreeWidget, public FileList {
   int Count() const override { return topLevelItemCount(); }
   QString Text(int nItem) const override;
   void Add(const QString& text) override;
-  void Clear() { clear(); }
+  // Removes every item; a drag in progress loses its item with them.
+  void Clear();
 
   // Asked before every removal; false while the main window shows the hourglass.
   void SetRemovalsAllowed(std::function<bool()> allowed) { removalsAllowed_ = std::move(allowed); }

@@ -309,6 +309,28 @@ class WindowTest : public QObject {
     SendMouse(viewport, QEvent::MouseButtonRelease, centre(2), Qt::LeftButton, Qt::NoButton);
   }
 
+  // Clicking an item, clearing the list, adding files and dragging from the empty part of the
+  // list onto an item used the cleared item (the sanitizer build catches any such use).
+  void DraggingAfterClearList() {
+    auto window = LoadedWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    FileListView* list = List(*window);
+    QWidget* viewport = list->viewport();
+    window->Add(QStringLiteral("/old.gif"));
+    const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
+    SendMouse(viewport, QEvent::MouseButtonPress, first, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(viewport, QEvent::MouseButtonRelease, first, Qt::LeftButton, Qt::NoButton);
+    window->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+    for (const char* text : {"/a.gif", "/b.gif"}) window->Add(text);
+    const QPoint empty(first.x(), viewport->height() - 2);
+    QVERIFY(!list->itemAt(empty));
+    SendMouse(viewport, QEvent::MouseButtonPress, empty, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(viewport, QEvent::MouseMove, first, Qt::NoButton, Qt::LeftButton);
+    SendMouse(viewport, QEvent::MouseButtonRelease, first, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(Texts(*list), (QStringList{"/a.gif", "/b.gif"}));
+  }
+
   void PointerFollowsTheMouse() {
     CopyAppFiles(app_->path(), {"HAND-M.CUR"});
     auto window = LoadedWindow();
