@@ -111,19 +111,16 @@ void Form1::BuildControls() {
   ListView1->SetRemovalsAllowed([this] { return !HourglassShown(); });
   ListView1->SetDragCursorFile(AppFile(QStringLiteral("drag.ico")));
   connect(ListView1, &FileListView::PathsDropped, this,
-          [this](const QStringList& paths) { Handle([&] { ListView1_Drop(paths); }); });
-  connect(PushButton1, &QPushButton::clicked, this,
-          [this] { Handle([this] { PushButton1_Click(); }); });
+          [this](const QStringList& paths) { Handle([&] { addDroppedPaths(paths); }); });
+  connect(PushButton1, &QPushButton::clicked, this, [this] { Handle([this] { addFiles(); }); });
   connect(PushButton2, &QPushButton::clicked, this,
-          [this] { Handle([this] { PushButton2_Click(); }); });
+          [this] { Handle([this] { startReducing(); }); });
   connect(PushButton3, &QPushButton::clicked, this,
-          [this] { Handle([this] { PushButton3_Click(); }); });
+          [this] { Handle([this] { addAllFilesInFolder(); }); });
   connect(PushButton4, &QPushButton::clicked, this,
-          [this] { Handle([this] { PushButton4_Click(); }); });
-  connect(PushButton6, &QPushButton::clicked, this,
-          [this] { Handle([this] { PushButton6_Click(); }); });
-  connect(PushButton7, &QPushButton::clicked, this,
-          [this] { Handle([this] { PushButton7_Click(); }); });
+          [this] { Handle([this] { chooseOutputFolder(); }); });
+  connect(PushButton6, &QPushButton::clicked, this, [this] { Handle([this] { clearList(); }); });
+  connect(PushButton7, &QPushButton::clicked, this, [this] { Handle([this] { loadSamples(); }); });
   // Every change of the box is stored at once, whatever caused it.
   connect(Text1, &QLineEdit::textChanged, this,
           [this](const QString& text) { settings_.SaveSetting(kKeyOutputFolder, text); });
@@ -133,11 +130,11 @@ QString Form1::AppFile(const QString& name) const {
   return env_.appFolder + kSeparator + name;
 }
 
-void Form1::Form_Load() {
-  Handle([this] { Form_LoadSteps(); });
+void Form1::startUp() {
+  Handle([this] { StartUpSteps(); });
 }
 
-void Form1::Form_LoadSteps() {
+void Form1::StartUpSteps() {
   StepRunner step(env_.prompter, this, kLabelFormLoad);
   step(100, [&] { LoadSkin(); });
   step(104, [&] {
@@ -247,7 +244,7 @@ void Form1::Handle(const std::function<void()>& handler) {
   }
 }
 
-void Form1::PushButton1_Click() {
+void Form1::addFiles() {
   Prompter& prompter = *env_.prompter;
   StepRunner step(&prompter, this, kLabelAddFiles);
   QStringList chosen;
@@ -271,11 +268,11 @@ void Form1::PushButton1_Click() {
   }
 }
 
-void Form1::PushButton2_Click() {
+void Form1::startReducing() {
   RunReduction(*this, *env_.prompter, this);
 }
 
-void Form1::PushButton3_Click() {
+void Form1::addAllFilesInFolder() {
   Prompter& prompter = *env_.prompter;
   StepRunner step(&prompter, this, kLabelAddFolder);
   QString extension;
@@ -299,7 +296,7 @@ void Form1::PushButton3_Click() {
   step(136, [&] { SetPointer(MousePointer::Default); });
 }
 
-void Form1::PushButton4_Click() {
+void Form1::chooseOutputFolder() {
   Prompter& prompter = *env_.prompter;
   StepRunner step(&prompter, this, kLabelOutputFolder);
   QString folder;
@@ -320,18 +317,18 @@ void Form1::PushButton4_Click() {
   }
 }
 
-void Form1::PushButton6_Click() {
+void Form1::clearList() {
   if (!HourglassShown()) ListView1->Clear();
 }
 
-void Form1::PushButton7_Click() {
+void Form1::loadSamples() {
   StepRunner step(env_.prompter, this, kLabelSamples);
   step(100, [&] {
     LoadSamples(*this, env_.appFolder, settings_, *env_.prompter, this, [this] { PumpEvents(); });
   });
 }
 
-void Form1::ListView1_Drop(const QStringList& paths) {
+void Form1::addDroppedPaths(const QStringList& paths) {
   const ScanHooks hooks{[this] { PumpEvents(); }, env_.prompter, this};
   for (const QString& path : paths) {
     if (IsFolder(path)) {

@@ -47,8 +47,9 @@ class Form1 : public QWidget, public RunHost {
  public:
   explicit Form1(AppEnvironment environment, QWidget* parent = nullptr);
 
-  // The start-up sequence: skin, caption and titles, cursor, samples, column, output folder.
-  void Form_Load();
+  // The start-up sequence (the window's load): skin, caption and titles, cursor, samples,
+  // column, output folder.
+  void startUp();
 
   // RunHost.
   int Count() const override;
@@ -68,14 +69,17 @@ class Form1 : public QWidget, public RunHost {
   QString ProgressText() const { return progressText_; }
   bool SkinApplied() const { return skinApplied_; }
 
-  // The handlers, as the buttons, the list and the box call them.
-  void PushButton1_Click();  // Add GIF File(s)
-  void PushButton2_Click();  // Start Reducing
-  void PushButton3_Click();  // Add All GIF File(s) In Folder
-  void PushButton4_Click();  // ...
-  void PushButton6_Click();  // Clear List
-  void PushButton7_Click();  // Load Sample/Example Files
-  void ListView1_Drop(const QStringList& paths);
+  // What the buttons and the list do. The error messages of the buttons keep the label of their
+  // click handler ("...Form1.PushButton1_Click").
+ public slots:
+  void addFiles();             // PushButton1, "Add GIF File(s)"
+  void startReducing();        // PushButton2, "Start Reducing"
+  void addAllFilesInFolder();  // PushButton3, "Add All GIF File(s) In Folder"
+  void chooseOutputFolder();   // PushButton4, "..."
+  void clearList();            // PushButton6, "Clear List"
+  void loadSamples();          // PushButton7, "Load Sample/Example Files"
+  // Files and folders dropped on ListView1: folders are swept for every file.
+  void addDroppedPaths(const QStringList& paths);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -83,7 +87,7 @@ class Form1 : public QWidget, public RunHost {
 
  private:
   void BuildControls();
-  void Form_LoadSteps();
+  void StartUpSteps();
   void LoadSkin();
   QString AppFile(const QString& name) const;
   bool HourglassShown() const { return pointer_ == MousePointer::Hourglass; }

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   lumatrim::QtPrompter prompter;
   lumatrim::Form1 window(lumatrim::DefaultEnvironment(prompter));
-  window.Form_Load();
+  window.startUp();
   window.show();
   return application.exec();
 }

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   lumatrim::AppEnvironment environment = lumatrim::DefaultEnvironment(prompter);
   environment.desktopFolder = [] { return QStringLiteral("/home/user/Desktop/"); };
   lumatrim::Form1 window(environment);
-  window.Form_Load();
+  window.startUp();
   for (const char* name : {"banner.gif", "loading-spinner.gif", "map-animation.gif",
                            "holiday/fireworks.gif", "holiday/snow.gif"}) {
     window.Add(QStringLiteral("/home/user/Pictures/") + QString::fromLatin1(name));

@@ -60,7 +60,7 @@ class RunTest : public QObject {
       if (onPump_) onPump_();
     };
     window_ = std::make_unique<Form1>(environment);
-    window_->Form_Load();
+    window_->startUp();
     window_->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(outputFolder);
   }
 

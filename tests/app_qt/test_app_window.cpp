@@ -61,7 +61,7 @@ class WindowTest : public QObject {
 
   std::unique_ptr<Form1> LoadedWindow() {
     auto window = std::make_unique<Form1>(Environment());
-    window->Form_Load();
+    window->startUp();
     return window;
   }
 
@@ -155,7 +155,7 @@ class WindowTest : public QObject {
       return QStringLiteral("/desk/");
     };
     Form1 window(environment);
-    window.Form_Load();
+    window.startUp();
     QCOMPARE(Box(window)->text(), QStringLiteral("/not/a/folder/any/more"));
     QVERIFY(!desktopAsked);
     QCOMPARE(settings.GetSetting(kKeySnapshot, QString()), QStringLiteral("kept"));
@@ -168,7 +168,7 @@ class WindowTest : public QObject {
       throw std::invalid_argument("Invalid procedure call or argument");
     };
     Form1 window(environment);
-    window.Form_Load();
+    window.startUp();
     QVERIFY(!window.HasCustomPointerPicture());
     window.SetPointer(MousePointer::Custom);
     QVERIFY(!window.testAttribute(Qt::WA_SetCursor));
@@ -380,7 +380,7 @@ class WindowTest : public QObject {
                              {QStringLiteral("/a.gif"), QStringLiteral("/b.gif")},
                              {QStringLiteral("/d/x.gif"), QStringLiteral("/d/y.gif")},
                              {}};
-    for (int i = 0; i < 4; ++i) window->PushButton1_Click();
+    for (int i = 0; i < 4; ++i) window->addFiles();
     QCOMPARE(Texts(*List(*window)),
              (QStringList{"/d/one.gif", "/a.gif", "/b.gif", "/d/x.gif", "/d/y.gif"}));
     QCOMPARE(prompter_.calls[0].text,
@@ -398,7 +398,7 @@ class WindowTest : public QObject {
     SettingsStore settings;
     prompter_.inputAnswers = {QStringLiteral("gif"), QStringLiteral("*"), QString()};
     prompter_.folderAnswers = {tree.path(), QString()};
-    window->PushButton3_Click();
+    window->addAllFilesInFolder();
     QCOMPARE(Texts(*List(*window)),
              (QStringList{tree.path() + "/a.gif", tree.path() + "/sub/c.gif"}));
     QCOMPARE(prompter_.calls[0].kind, QStringLiteral("input"));
@@ -410,12 +410,12 @@ class WindowTest : public QObject {
     QCOMPARE(window->Pointer(), MousePointer::Default);
 
     // "*" is stored even though the folder dialog is then cancelled.
-    window->PushButton3_Click();
+    window->addAllFilesInFolder();
     QCOMPARE(settings.GetSetting(kKeyExtension, QString()), QStringLiteral("*"));
     QCOMPARE(prompter_.calls[3].extra, tree.path());
     QCOMPARE(List(*window)->Count(), 2);
     // A cancelled input box stores nothing and asks for no folder.
-    window->PushButton3_Click();
+    window->addAllFilesInFolder();
     QCOMPARE(settings.GetSetting(kKeyExtension, QString()), QStringLiteral("*"));
     QCOMPARE(prompter_.calls[4].extra, QStringLiteral("*"));
     QCOMPARE(prompter_.calls.size(), 5);
@@ -455,8 +455,8 @@ class WindowTest : public QObject {
     auto window = LoadedWindow();
     const int samples =
         int(QDir(app_->path() + QStringLiteral("/Samples")).entryList(QDir::Files).size());
-    window->PushButton7_Click();
-    window->PushButton7_Click();
+    window->loadSamples();
+    window->loadSamples();
     QCOMPARE(List(*window)->Count(), samples);
     QCOMPARE(prompter_.Messages(), QStringList(2, kOpenSamplesQuestion));
   }
