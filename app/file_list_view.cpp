@@ -27,6 +27,17 @@ QStringList LocalPaths(const QMimeData* data) {
   return paths;
 }
 
+// An item whose tooltip is its text, so that a path cut off by the column shows in full; the
+// tooltip moves with the text when dragging exchanges texts.
+class PathItem : public QTreeWidgetItem {
+ public:
+  explicit PathItem(const QString& text) : QTreeWidgetItem(QStringList{text}) {}
+  QVariant data(int column, int role) const override {
+    if (role == Qt::ToolTipRole) return text(column);
+    return QTreeWidgetItem::data(column, role);
+  }
+};
+
 }  // namespace
 
 FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
@@ -47,7 +58,7 @@ QString FileListView::Text(int nItem) const {
 }
 
 void FileListView::Add(const QString& text) {
-  auto* item = new QTreeWidgetItem(QStringList{text});
+  auto* item = new PathItem(text);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
   addTopLevelItem(item);
 }

@@ -2,12 +2,17 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
+#include <exception>
+#include <memory>
 #include <stdexcept>
 
 #include "app/add_folder.h"
@@ -19,11 +24,22 @@
 #include "app/folder_sweep.h"
 #include "app/path_utils.h"
 #include "app/prompter.h"
+#include "app/run_results_view.h"
 #include "app/samples.h"
 
 namespace lumatrim {
 
 namespace {
+
+// The client area at its smallest, and the row the run's summary adds under the progress bar.
+constexpr int kClientWidth = 8040;
+constexpr int kClientHeight = 5670;
+constexpr int kSummaryRow = 330;
+
+// A rectangle given in twips, in pixels.
+QRect TwipsRect(int left, int top, int width, int height) {
+  return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
+}
 
 QFont ArialBold(double points) {
   QFont font(QStringLiteral("Arial"));
@@ -56,19 +72,18 @@ Form1::Form1(AppEnvironment environment, QWidget* parent)
 
 void Form1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
-  setFixedSize(Twips(8040), Twips(5670));
+  resize(Twips(kClientWidth), Twips(kClientHeight));
+  setMinimumSize(size());
   setFont(ArialBold(9));
   const QFont buttonFont = ArialBold(11.25);
 
-  const auto place = [](QWidget* control, const char* name, int left, int top, int width,
-                        int height) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
+  // Geometry comes from PlaceControls.
+  const auto name = [](QWidget* control, const char* objectName) {
+    control->setObjectName(QString::fromLatin1(objectName));
   };
-  const auto button = [&](QWidget* parent, const char* name, const QString& caption, int left,
-                          int top, int width, int height) {
+  const auto button = [&](QWidget* parent, const char* objectName, const QString& caption) {
     auto* control = new QPushButton(caption, parent);
-    place(control, name, left, top, width, height);
+    name(control, objectName);
     control->setFont(buttonFont);
     // A move over a button is the button's alone; the window underneath would reset the pointer.
     control->setAttribute(Qt::WA_NoMousePropagation);
@@ -76,29 +91,32 @@ void Form1::BuildControls() {
   };
 
   ListView1 = new FileListView(this);
-  place(ListView1, "ListView1", 120, 120, 7800, 2535);
+  name(ListView1, "ListView1");
   ListView1->setFont(ArialBold(9));
   ListView1->setToolTip(kListToolTip);
-  PushButton1 =
-      button(this, "PushButton1", QStringLiteral("Add GIF File(s)"), 120, 2745, 3840, 405);
-  PushButton3 = button(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"), 4080,
-                       2745, 3840, 405);
-  PushButton6 = button(this, "PushButton6", QStringLiteral("Clear List"), 120, 3255, 3840, 405);
-  PushButton7 = button(this, "PushButton7", QStringLiteral("Load Sample/Example Files"), 4080, 3255,
-                       3840, 405);
+  PushButton1 = button(this, "PushButton1", QStringLiteral("Add GIF File(s)"));
+  PushButton3 = button(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"));
+  PushButton6 = button(this, "PushButton6", QStringLiteral("Clear List"));
+  PushButton7 = button(this, "PushButton7", QStringLiteral("Load Sample/Example Files"));
   Frame1 = new QGroupBox(QStringLiteral("Save Results To This Folder"), this);
-  place(Frame1, "Frame1", 120, 3705, 7800, 795);
+  name(Frame1, "Frame1");
   Text1 = new QLineEdit(Frame1);
-  place(Text1, "Text1", 240, 300, 6660, 345);
-  PushButton4 = button(Frame1, "PushButton4", QStringLiteral("..."), 6960, 300, 600, 345);
-  PushButton2 = button(this, "PushButton2", QStringLiteral("Start Reducing"), 120, 4620, 7800, 405);
+  name(Text1, "Text1");
+  PushButton4 = button(Frame1, "PushButton4", QStringLiteral("..."));
+  PushButton2 = button(this, "PushButton2", QStringLiteral("Start Reducing"));
   ProgressBar1 = new QProgressBar(this);
-  place(ProgressBar1, "ProgressBar1", 120, 5145, 7800, 405);
+  name(ProgressBar1, "ProgressBar1");
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(true);
   ProgressBar1->setAlignment(Qt::AlignCenter);
   SetProgressValue(0);
   SetProgressText(kProgressBarText);
+  RunSummary = new QLabel(this);
+  name(RunSummary, "RunSummary");
+  RunSummary->setFont(QFont());
+  RunSummary->hide();
+  connect(RunSummary, &QLabel::linkActivated, this, &Form1::showResultsView);
+  PlaceControls();
 
   // Pointer changes by mouse moves: the custom pointer over buttons, the default elsewhere.
   for (QWidget* watched : std::initializer_list<QWidget*>{
@@ -121,9 +139,52 @@ void Form1::BuildControls() {
           [this] { Handle([this] { chooseOutputFolder(); }); });
   connect(PushButton6, &QPushButton::clicked, this, [this] { Handle([this] { clearList(); }); });
   connect(PushButton7, &QPushButton::clicked, this, [this] { Handle([this] { loadSamples(); }); });
-  // Every change of the box is stored at once, whatever caused it.
-  connect(Text1, &QLineEdit::textChanged, this,
-          [this](const QString& text) { settings_.SaveSetting(kKeyOutputFolder, text); });
+  // Every change of the box is stored at once, whatever caused it; the tooltip shows it whole.
+  connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
+    settings_.SaveSetting(kKeyOutputFolder, text);
+    Text1->setToolTip(text);
+  });
+}
+
+int Form1::SmallestHeight() const {
+  return Twips(kClientHeight + (RunSummary->isVisible() ? kSummaryRow : 0));
+}
+
+void Form1::PlaceControls() {
+  // What the window has beyond its smallest size goes to the list, the folder box and the
+  // full-width controls; the two columns of buttons share the width.
+  const int dx = qMax(0, width() - Twips(kClientWidth));
+  const int dy = qMax(0, height() - SmallestHeight());
+  const int half = dx / 2;
+  ListView1->setGeometry(TwipsRect(120, 120, 7800, 2535).adjusted(0, 0, dx, dy));
+  PushButton1->setGeometry(
+      TwipsRect(120, 2745, 3840, 405).translated(0, dy).adjusted(0, 0, half, 0));
+  PushButton3->setGeometry(
+      TwipsRect(4080, 2745, 3840, 405).translated(half, dy).adjusted(0, 0, dx - half, 0));
+  PushButton6->setGeometry(
+      TwipsRect(120, 3255, 3840, 405).translated(0, dy).adjusted(0, 0, half, 0));
+  PushButton7->setGeometry(
+      TwipsRect(4080, 3255, 3840, 405).translated(half, dy).adjusted(0, 0, dx - half, 0));
+  Frame1->setGeometry(TwipsRect(120, 3705, 7800, 795).translated(0, dy).adjusted(0, 0, dx, 0));
+  Text1->setGeometry(TwipsRect(240, 300, 6660, 345).adjusted(0, 0, dx, 0));
+  PushButton4->setGeometry(TwipsRect(6960, 300, 600, 345).translated(dx, 0));
+  PushButton2->setGeometry(TwipsRect(120, 4620, 7800, 405).translated(0, dy).adjusted(0, 0, dx, 0));
+  ProgressBar1->setGeometry(
+      TwipsRect(120, 5145, 7800, 405).translated(0, dy).adjusted(0, 0, dx, 0));
+  RunSummary->setGeometry(TwipsRect(120, 5610, 7800, 270).translated(0, dy).adjusted(0, 0, dx, 0));
+
+  // The column widens and narrows with the list, keeping what the user made of it.
+  const int listWidth = ListView1->width();
+  if (placedListWidth_ > 0 && ListView1->columnCount() > 0 && listWidth != placedListWidth_) {
+    ListView1->setColumnWidth(
+        0, qMax(Twips(600), ListView1->columnWidth(0) + listWidth - placedListWidth_));
+  }
+  placedListWidth_ = listWidth;
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceControls();
 }
 
 QString Form1::AppFile(const QString& name) const {
@@ -236,6 +297,50 @@ void Form1::PumpEvents() {
   if (unloading_) throw ApplicationEnding{};
 }
 
+void Form1::RunAside(const std::function<void()>& work) {
+  std::exception_ptr failure;
+  std::unique_ptr<QThread> worker(QThread::create([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }));
+  QEventLoop waiting;
+  connect(worker.get(), &QThread::finished, &waiting, &QEventLoop::quit, Qt::QueuedConnection);
+  waiting_ = &waiting;
+  worker->start();
+  waiting.exec();
+  waiting_ = nullptr;
+  // Closing the window ends the loop early; the file in hand is finished all the same, so that
+  // nothing is left half written.
+  worker->wait();
+  if (unloading_) throw ApplicationEnding{};
+  if (failure) std::rethrow_exception(failure);
+}
+
+void Form1::ShowResults(const RunResults& results) {
+  lastResults_ = results;
+  RunSummary->setText(SummaryText(results).toHtmlEscaped() +
+                      QStringLiteral(R"( <a href="results">Details</a>)"));
+  if (!RunSummary->isVisible()) {
+    // The summary takes a row of its own; the other controls keep their size.
+    RunSummary->show();
+    setMinimumHeight(SmallestHeight());
+    resize(width(), height() + Twips(kSummaryRow));
+  }
+  PlaceControls();
+  if (resultsView_) resultsView_->ShowResults(lastResults_);
+}
+
+void Form1::showResultsView() {
+  if (!resultsView_) resultsView_ = new RunResultsView(this);
+  resultsView_->ShowResults(lastResults_);
+  resultsView_->show();
+  resultsView_->raise();
+  resultsView_->activateWindow();
+}
+
 void Form1::Handle(const std::function<void()>& handler) {
   try {
     handler();
@@ -340,6 +445,10 @@ void Form1::addDroppedPaths(const QStringList& paths) {
   }
 }
 
+void Form1::openPaths(const QStringList& paths) {
+  Handle([&] { addDroppedPaths(paths); });
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove && !HourglassShown()) {
     SetPointer(qobject_cast<QPushButton*>(watched) ? MousePointer::Custom : MousePointer::Default);
@@ -350,6 +459,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::closeEvent(QCloseEvent* event) {
   // Closing the window ends the application at once; every setting is already stored.
   unloading_ = true;
+  if (waiting_) waiting_->quit();
   event->accept();
   QCoreApplication::quit();
 }

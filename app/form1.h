@@ -12,7 +12,9 @@
 #include "app/reduction_run.h"
 #include "app/settings_store.h"
 
+class QEventLoop;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -21,6 +23,7 @@ namespace lumatrim {
 
 class FileListView;
 class Prompter;
+class RunResultsView;
 
 // What the window takes from outside; tests put their own in.
 struct AppEnvironment {
@@ -62,12 +65,18 @@ class Form1 : public QWidget, public RunHost {
   void SetProgressValue(double value) override;
   void SetProgressText(const QString& text) override;
   void PumpEvents() override;
+  void RunAside(const std::function<void()>& work) override;
+  void ShowResults(const RunResults& results) override;
+
+  // Adds files and folders named on the command line, as a drop would.
+  void openPaths(const QStringList& paths);
 
   MousePointer Pointer() const { return pointer_; }
   bool HasCustomPointerPicture() const { return customPointer_.has_value(); }
   double ProgressValue() const { return progressValue_; }
   QString ProgressText() const { return progressText_; }
   bool SkinApplied() const { return skinApplied_; }
+  const RunResults& LastResults() const { return lastResults_; }
 
   // What the buttons and the list do. The error messages of the buttons keep the label of their
   // click handler ("...Form1.PushButton1_Click").
@@ -80,13 +89,20 @@ class Form1 : public QWidget, public RunHost {
   void loadSamples();          // PushButton7, "Load Sample/Example Files"
   // Files and folders dropped on ListView1: folders are swept for every file.
   void addDroppedPaths(const QStringList& paths);
+  // The per-file results of the last run, in a window of their own.
+  void showResultsView();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildControls();
+  // Places the controls: at the smallest size as laid out in twips; a larger window stretches
+  // the list, the folder box and the full-width controls.
+  void PlaceControls();
+  int SmallestHeight() const;
   void StartUpSteps();
   void LoadSkin();
   QString AppFile(const QString& name) const;
@@ -107,6 +123,13 @@ class Form1 : public QWidget, public RunHost {
   QPushButton* PushButton4 = nullptr;
   QPushButton* PushButton2 = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
+  // The summary of the last run under the progress bar, hidden until a run has ended.
+  QLabel* RunSummary = nullptr;
+  RunResultsView* resultsView_ = nullptr;
+  RunResults lastResults_;
+  int placedListWidth_ = 0;
+  // The loop that keeps the window answering while a file's work runs aside.
+  QEventLoop* waiting_ = nullptr;
 
   bool bBusy_ = false;
   bool unloading_ = false;

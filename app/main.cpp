@@ -1,9 +1,13 @@
-// lumatrim: the desktop window. Without a display it says how to get one, and where the
-// command-line tool is.
+// lumatrim: the desktop window, with the files and folders named on the command line in its
+// list. Without a display it says how to get one, and where the command-line tool is.
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/prompter.h"
 
@@ -17,6 +21,13 @@ bool Set(const char* variable) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Help needs no display.
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(lumatrim::kCommandLineUsage.toLocal8Bit().constData(), stdout);
+      return 0;
+    }
+  }
   // An explicit platform (offscreen, vnc, ...) needs no display.
   if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
     std::fputs(
@@ -28,9 +39,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication application(argc, argv);
+  // Qt has taken out its own options by now.
+  const lumatrim::CommandLine line =
+      lumatrim::ParseCommandLine(QApplication::arguments().mid(1), QDir::currentPath());
+  if (!line.error.isEmpty()) {
+    std::fprintf(stderr, "lumatrim: %s\n%s", line.error.toLocal8Bit().constData(),
+                 lumatrim::kCommandLineUsage.toLocal8Bit().constData());
+    return 2;
+  }
   lumatrim::QtPrompter prompter;
   lumatrim::Form1 window(lumatrim::DefaultEnvironment(prompter));
   window.startUp();
   window.show();
+  // The files are added once the window shows, so that sweeping a large folder is seen.
+  QTimer::singleShot(0, &window, [&] { window.openPaths(line.paths); });
   return application.exec();
 }

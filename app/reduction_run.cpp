@@ -1,7 +1,10 @@
 #include "app/reduction_run.h"
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <system_error>
 
 #include "app/app_error.h"
 #include "app/file_attributes.h"
@@ -16,6 +19,33 @@ namespace {
 
 std::string Bytes(const QString& text) {
   return FileSystemName(text).toStdString();
+}
+
+// The file's size in bytes, or -1 when it can't be read.
+qint64 SizeOf(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? -1 : qint64(size);
+}
+
+// One file's work, measured before and after. It runs off the UI thread and so touches nothing
+// of the window.
+FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const std::string& outputFolder) {
+  FileResult file;
+  file.bytesIn = SizeOf(input);
+  const ReductionResult result = ReduceFile(oGIF, input, outputFolder, ReductionOptions{});
+  file.status = result.status;
+  file.output = QString::fromStdString(result.outputPath);
+  file.reason = QString::fromStdString(result.reason);
+  if (result.status == ReductionStatus::Reduced) file.bytesOut = SizeOf(result.outputPath);
+  return file;
+}
+
+// "Error saving gif file: " and the output path, with the reason when one is known.
+QString SaveErrorText(const FileResult& file) {
+  QString text = kErrorSaving + file.output;
+  if (!file.reason.isEmpty()) text += QStringLiteral(" (") + file.reason + u')';
+  return text;
 }
 
 }  // namespace
@@ -42,6 +72,7 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
   if (ending == Ending::Files) {
     // The document of the run, made for the first file and reused; each load empties it.
     std::unique_ptr<cGIF> oGIF;
+    RunResults results;
     int count = 0;
     step(108, [&] { count = host.Count(); });
     for (int i = 1; i <= count; ++i) {
@@ -57,25 +88,32 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
       step(118, [&] { host.SetProgressText(kProcessing + FileNameOf(input)); });
       step(120, [&] { host.PumpEvents(); });
       // Steps 126 to 146: the output name, the load, and the optimize-and-save with the run's
-      // fixed options, in the one routine the command line shares.
-      bool failed = true;
-      bool loaded = false;
+      // fixed options, in the one routine the command line shares, off the UI thread.
+      std::optional<FileResult> outcome;
       step(142, [&] {
-        const std::string itemPath = Bytes(host.Text(i));
+        const QString item = host.Text(i);
+        const std::string itemPath = Bytes(item);
+        const std::string outputFolder = Bytes(host.OutputFolderText());
         if (!oGIF) oGIF = std::make_unique<cGIF>();
-        const ReductionResult result =
-            ReduceFile(*oGIF, itemPath, Bytes(host.OutputFolderText()), ReductionOptions{});
-        loaded = result.status != ReductionStatus::NotLoaded;
-        if (loaded) step.Reached(146);
-        failed = false;
+        FileResult file;
+        host.RunAside([&] { file = ReduceAndMeasure(*oGIF, itemPath, outputFolder); });
+        file.input = item;
+        if (file.status != ReductionStatus::NotLoaded) step.Reached(146);
+        outcome = file;
       });
-      if (!failed && !loaded) {
+      if (!outcome) continue;
+      results.append(*outcome);
+      if (outcome->status == ReductionStatus::NotLoaded) {
         step(148, [&] { MsgBox(prompter, owner, kErrorLoading + input); });
+      } else if (outcome->status == ReductionStatus::NotSaved) {
+        // A failed save is not a success: it is reported like a failed load.
+        step(146, [&] { MsgBox(prompter, owner, SaveErrorText(*outcome)); });
       }
     }
     step(152, [&] { host.SetPointer(MousePointer::Default); });
     step(154, [&] { host.SetProgressValue(0); });
     step(156, [&] { host.SetProgressText(kProgressBarText); });
+    step(158, [&] { host.ShowResults(results); });
     step(158, [&] { MsgBox(prompter, owner, kDone); });
   } else if (ending == Ending::NoFolder) {
     step(160, [&] { MsgBox(prompter, owner, kFolderMissing); });

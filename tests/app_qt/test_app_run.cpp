@@ -1,14 +1,18 @@
 // "Start Reducing" over real files: progress, messages, outputs, and the step messages.
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTest>
 #include <memory>
 
 #include "app/app_error.h"
 #include "app/file_list_view.h"
 #include "app/form1.h"
+#include "app/run_results.h"
 #include "app_test_support.h"
 #include "gif/gif_document.h"
 
@@ -125,8 +129,79 @@ class RunTest : public QObject {
         QCOMPARE(QProcess::execute(gifdiff, {"-w", "-B", input, output}), 0);
       }
     }
-    // The list stays as it was.
+    // The list stays as it was; the results and their summary tell what happened to each file.
     QCOMPARE(window_->Count(), 4);
+    const RunResults& results = window_->LastResults();
+    QCOMPARE(results.size(), 4);
+    qint64 before = 0, after = 0;
+    for (const FileResult& result : results) {
+      if (result.status != ReductionStatus::Reduced) continue;
+      QCOMPARE(result.bytesIn, QFileInfo(result.input).size());
+      QCOMPARE(result.bytesOut, QFileInfo(result.output).size());
+      before += result.bytesIn;
+      after += result.bytesOut;
+    }
+    QCOMPARE(results[1].status, ReductionStatus::NotLoaded);
+    QCOMPARE(results[1].input, Work("in/notes.txt"));
+    auto* summary = window_->findChild<QLabel*>(QStringLiteral("RunSummary"));
+    QVERIFY(summary->isVisible() || !window_->isVisible());
+    QVERIFY(summary->text().startsWith(
+        QStringLiteral("4 files, 3 reduced, 1 failed: %1 before, %2 after, %3 saved (")
+            .arg(ReadableSize(before), ReadableSize(after), ReadableSize(before - after))));
+    window_->showResultsView();
+    auto* table = window_->findChild<QTableWidget*>(QStringLiteral("RunResultsTable"));
+    QVERIFY(table);
+    QCOMPARE(table->rowCount(), 4);
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("bäll 图.gif"));
+    QCOMPARE(table->item(0, 0)->toolTip(), Work("in/bäll 图.gif"));
+    QCOMPARE(table->item(0, 1)->text(), QLocale().toString(results[0].bytesIn));
+    QVERIFY(table->item(1, 4)->text().startsWith(QStringLiteral("Not loaded")));
+    QCOMPARE(table->item(2, 4)->text(), QStringLiteral("Reduced"));
+  }
+
+  // A file that loads but can't be written is reported, and the run goes on with the next.
+  void SaveFailureIsReported() {
+    QVERIFY(QDir().mkpath(Work("out/ball-changed-area-reduced.gif")));
+    StartWindow(Work("out"));
+    window_->Add(Sample("ball-changed-area.gif"));
+    window_->Add(Sample("blink-repeated-frames.gif"));
+    Start();
+    const QStringList messages = prompter_.Messages();
+    QCOMPARE(messages.size(), 2);
+    const QString saving =
+        QStringLiteral("Error saving gif file: ") + Work("out/ball-changed-area-reduced.gif");
+    QVERIFY2(messages[0] == saving || messages[0].startsWith(saving + QStringLiteral(" (")),
+             qPrintable(messages[0]));
+    QCOMPARE(messages[1], QStringLiteral("Done."));
+    QVERIFY(QFileInfo(Work("out/ball-changed-area-reduced.gif")).isDir());
+    QVERIFY(QFileInfo(Work("out/blink-repeated-frames-reduced.gif")).isFile());
+    QCOMPARE(window_->LastResults()[0].status, ReductionStatus::NotSaved);
+    QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
+                ->text()
+                .startsWith(QStringLiteral("2 files, 1 reduced, 1 failed: ")));
+  }
+
+  void SummaryLines() {
+    const auto file = [](ReductionStatus status, qint64 in, qint64 out) {
+      FileResult result;
+      result.status = status;
+      result.bytesIn = in;
+      result.bytesOut = out;
+      return result;
+    };
+    const struct {
+      RunResults results;
+      QString summary;
+    } cases[] = {
+        {{file(ReductionStatus::Reduced, 2000, 1500)},
+         "1 file, 1 reduced: 2.0 kB before, 1.5 kB after, 500 bytes saved (25.0%)."},
+        {{file(ReductionStatus::Reduced, 900, 950), file(ReductionStatus::NotSaved, 10, -1)},
+         "2 files, 1 reduced, 1 failed: 900 bytes before, 950 bytes after, 50 bytes larger."},
+        {{file(ReductionStatus::NotLoaded, -1, -1)}, "1 file, 0 reduced, 1 failed."},
+        {{file(ReductionStatus::Reduced, 3'500'000'000, 1'000'000)},
+         "1 file, 1 reduced: 3.5 GB before, 1.0 MB after, 3.5 GB saved (100.0%)."},
+    };
+    for (const auto& c : cases) QCOMPARE(SummaryText(c.results), c.summary);
   }
 
   void EverySampleShowsItsPass() {
