@@ -16,7 +16,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
     } else if (options && argument.startsWith(u'-') && argument.size() > 1) {
       line.error = QStringLiteral("unknown option %1").arg(argument);
       return line;
-    } else if (argument.startsWith(QStringLiteral("file:"))) {
+    } else if (argument.contains(QStringLiteral("://"))) {
       const QUrl url(argument);
       if (!url.isLocalFile()) {
         line.error = QStringLiteral("not a local file: %1").arg(argument);

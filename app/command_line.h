@@ -16,8 +16,8 @@ struct CommandLine {
 };
 
 // Reads the arguments after the program name (Qt's own options already taken out). Relative
-// paths are taken from workingFolder; file: URLs become their local paths; "--" ends the
-// options, so that a file whose name begins with "-" can be named.
+// paths are taken from workingFolder; file:// URLs become their local paths, other URLs are
+// refused; "--" ends the options, so that a file whose name begins with "-" can be named.
 CommandLine ParseCommandLine(const QStringList& arguments, const QString& workingFolder);
 
 inline const QString kCommandLineUsage = QStringLiteral(

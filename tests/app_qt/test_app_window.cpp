@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/app_error.h"
+#include "app/command_line.h"
 #include "app/cursor_files.h"
 #include "app/file_list_view.h"
 #include "app/form1.h"
@@ -128,6 +129,74 @@ class WindowTest : public QObject {
     QCOMPARE(bar->value(), 0);
     QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
     QCOMPARE(bar->maximum(), 100);
+  }
+
+  // Larger than its smallest size, the window gives the extra room to the list, the folder box
+  // and the full-width controls; full paths show in tooltips.
+  void ResizingAndTooltips() {
+    auto window = LoadedWindow();
+    QCOMPARE(window->minimumSize(), QSize(536, 378));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->resize(736, 478);
+    QTRY_COMPARE(window->size(), QSize(736, 478));
+    const struct {
+      const char* name;
+      QRect pixels;
+    } controls[] = {
+        {"ListView1", {8, 8, 720, 269}},      {"PushButton1", {8, 283, 356, 27}},
+        {"PushButton3", {372, 283, 356, 27}}, {"PushButton6", {8, 317, 356, 27}},
+        {"PushButton7", {372, 317, 356, 27}}, {"Frame1", {8, 347, 720, 53}},
+        {"Text1", {16, 20, 644, 23}},         {"PushButton4", {664, 20, 40, 23}},
+        {"PushButton2", {8, 408, 720, 27}},   {"ProgressBar1", {8, 443, 720, 27}},
+    };
+    for (const auto& control : controls) {
+      QCOMPARE(window->findChild<QWidget*>(QString::fromLatin1(control.name))->geometry(),
+               control.pixels);
+    }
+    QCOMPARE(List(*window)->columnWidth(0), 633);
+
+    const QString longPath = QStringLiteral("/a/very/long/folder/name/") + QString(200, u'x');
+    window->Add(longPath);
+    QCOMPARE(List(*window)->topLevelItem(0)->data(0, Qt::ToolTipRole).toString(), longPath);
+    Box(*window)->setText(longPath);
+    QCOMPARE(Box(*window)->toolTip(), longPath);
+  }
+
+  void CommandLine() {
+    const struct {
+      QStringList arguments;
+      QStringList paths;
+      bool help;
+      bool error;
+    } cases[] = {
+        {{"a.gif", "sub/../b.gif", "/abs/c.gif", "folder/"},
+         {"/work/a.gif", "/work/b.gif", "/abs/c.gif", "/work/folder"},
+         false,
+         false},
+        {{"file:///x/y%20z.gif"}, {"/x/y z.gif"}, false, false},
+        {{"--", "-odd.gif"}, {"/work/-odd.gif"}, false, false},
+        {{"--help"}, {}, true, false},
+        {{"--verbose", "a.gif"}, {}, false, true},
+        {{"http://example.org/a.gif"}, {}, false, true},
+    };
+    for (const auto& c : cases) {
+      const lumatrim::CommandLine line = ParseCommandLine(c.arguments, QStringLiteral("/work"));
+      QCOMPARE(line.paths, c.paths);
+      QCOMPARE(line.help, c.help);
+      QCOMPARE(!line.error.isEmpty(), c.error);
+    }
+
+    // Files and folders from the command line are added as a drop adds them.
+    QTemporaryDir tree;
+    for (const char* name : {"in/a.gif", "in/~t.gif", "in/deep/b.txt", "loose.gif"}) {
+      QVERIFY(WriteBytes(tree.path() + u'/' + QString::fromLatin1(name), "x"));
+    }
+    auto window = LoadedWindow();
+    window->openPaths(ParseCommandLine({"loose.gif", "in/"}, tree.path()).paths);
+    QCOMPARE(Texts(*List(*window)),
+             (QStringList{tree.path() + "/loose.gif", tree.path() + "/in/a.gif",
+                          tree.path() + "/in/deep/b.txt"}));
   }
 
   void FreshStart() {
