@@ -1,5 +1,6 @@
 #include "app/path_utils.h"
 
+#include <QDir>
 #include <QStandardPaths>
 #include <stdexcept>
 
@@ -47,9 +48,14 @@ bool IsFolder(const QString& sPath) {
 }
 
 QString GetDesktopFolder() {
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (desktop.isEmpty()) throw std::invalid_argument("Invalid procedure call or argument");
-  return desktop + kSeparator;
+  // Many accounts have no desktop folder: the pictures folder and then the home folder stand in,
+  // so that the first run has somewhere to write.
+  for (const QString& folder :
+       {QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath()}) {
+    if (!folder.isEmpty() && IsFolder(folder)) return folder + kSeparator;
+  }
+  throw std::invalid_argument("Invalid procedure call or argument");
 }
 
 bool ListContains(const FileList& list, const QString& text) {

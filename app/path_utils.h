@@ -36,8 +36,8 @@ bool FileExists(const QString& sPath);
 // True when the path names a folder (or a link to one).
 bool IsFolder(const QString& sPath);
 
-// The user's desktop folder followed by the separator. Throws std::invalid_argument when the
-// desktop folder can't be determined.
+// The default output folder followed by the separator: the user's desktop folder when it exists,
+// else the pictures folder, else the home folder. Throws std::invalid_argument when none exists.
 QString GetDesktopFolder();
 
 // True when some item of the list has exactly this text (case-sensitive).

@@ -68,6 +68,26 @@ class PathTest : public QObject {
     QCOMPARE(NormalizePath(QString()), QString());
   }
 
+  // The default output folder is the first of desktop, pictures and home that exists.
+  void DefaultOutputFolder() {
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    // No user-dirs.dirs: the folders are HOME/Desktop and HOME/Pictures.
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
+    QVERIFY(QDir().mkpath(home.path() + QStringLiteral("/Desktop")));
+    QVERIFY(QDir().mkpath(home.path() + QStringLiteral("/Pictures")));
+    QCOMPARE(GetDesktopFolder(), home.path() + QStringLiteral("/Desktop/"));
+    QVERIFY(QDir(home.path() + QStringLiteral("/Desktop")).removeRecursively());
+    QCOMPARE(GetDesktopFolder(), home.path() + QStringLiteral("/Pictures/"));
+    QVERIFY(QDir(home.path() + QStringLiteral("/Pictures")).removeRecursively());
+    QCOMPARE(GetDesktopFolder(), home.path() + u'/');
+    qputenv("HOME", savedHome);
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+    if (savedConfig.isEmpty()) qunsetenv("XDG_CONFIG_HOME");
+  }
+
   void FileSystemQuestions() {
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/a.gif");
