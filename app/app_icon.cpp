@@ -8,7 +8,8 @@ namespace lumatrim {
 
 QIcon ApplicationIcon() {
   QIcon icon;
-  for (const int side : {16, 32, 48, 64}) {
+  // Each size also drawn at twice its pixels, for screens of twice the density.
+  for (const int side : {16, 24, 32, 48, 64, 96, 128}) {
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);

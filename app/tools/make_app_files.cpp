@@ -38,14 +38,15 @@ Rgba ColorOf(char c) {
   }
 }
 
-// A 32 x 32 image from 16 x 16 art, each character two pixels wide and high.
-std::vector<Rgba> Render(const Art& art) {
-  std::vector<Rgba> pixels(32 * 32, Rgba{0, 0, 0, 0});
-  for (size_t y = 0; y < art.size() && y < 16; ++y) {
-    for (size_t x = 0; x < art[y].size() && x < 16; ++x) {
-      for (size_t dy = 0; dy < 2; ++dy) {
-        for (size_t dx = 0; dx < 2; ++dx)
-          pixels[(2 * y + dy) * 32 + 2 * x + dx] = ColorOf(art[y][x]);
+// A square image from 16 x 16 art, each character scale pixels wide and high.
+std::vector<Rgba> Render(const Art& art, uint32_t scale) {
+  const uint32_t side = 16 * scale;
+  std::vector<Rgba> pixels(size_t(side) * side, Rgba{0, 0, 0, 0});
+  for (uint32_t y = 0; y < art.size() && y < 16; ++y) {
+    for (uint32_t x = 0; x < art[y].size() && x < 16; ++x) {
+      for (uint32_t dy = 0; dy < scale; ++dy) {
+        for (uint32_t dx = 0; dx < scale; ++dx)
+          pixels[size_t(y * scale + dy) * side + x * scale + dx] = ColorOf(art[y][x]);
       }
     }
   }
@@ -61,43 +62,56 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v >> 16);
 }
 
-// One 32 x 32 image of 32 bits per pixel with its mask, as an icon (type 1) or a cursor (type 2,
-// where the entry holds the hot spot).
-std::vector<uint8_t> IconFile(const std::vector<Rgba>& pixels, uint16_t type, uint16_t hotX,
-                              uint16_t hotY) {
-  constexpr uint32_t kSide = 32;
-  constexpr uint32_t kMaskRow = 4;  // 32 bits, already a multiple of 4 bytes
-  const uint32_t imageBytes = 40 + kSide * kSide * 4 + kSide * kMaskRow;
+// One image of 32 bits per pixel with its mask, as an icon or cursor file stores it.
+std::vector<uint8_t> IconImage(const std::vector<Rgba>& pixels, uint32_t side) {
+  const uint32_t maskRow = (side / 8 + 3) / 4 * 4;
   std::vector<uint8_t> out;
-  Put16(out, 0);
-  Put16(out, type);
-  Put16(out, 1);
-  out.insert(out.end(), {uint8_t(kSide), uint8_t(kSide), 0, 0});
-  Put16(out, type == 2 ? hotX : 1);
-  Put16(out, type == 2 ? hotY : 32);
-  Put32(out, imageBytes);
-  Put32(out, 6 + 16);
   // The bitmap header: the height counts the image and the mask.
   Put32(out, 40);
-  Put32(out, kSide);
-  Put32(out, kSide * 2);
+  Put32(out, side);
+  Put32(out, side * 2);
   Put16(out, 1);
   Put16(out, 32);
   for (int i = 0; i < 6; ++i) Put32(out, 0);
-  for (uint32_t y = kSide; y-- > 0;) {  // rows bottom-up
-    for (uint32_t x = 0; x < kSide; ++x) {
-      const Rgba& p = pixels[y * kSide + x];
+  for (uint32_t y = side; y-- > 0;) {  // rows bottom-up
+    for (uint32_t x = 0; x < side; ++x) {
+      const Rgba& p = pixels[size_t(y) * side + x];
       out.insert(out.end(), {p.b, p.g, p.r, p.a});
     }
   }
-  for (uint32_t y = kSide; y-- > 0;) {
-    uint32_t bits = 0;
-    for (uint32_t x = 0; x < kSide; ++x) {
-      if (pixels[y * kSide + x].a == 0) bits |= 0x80000000u >> x;
+  for (uint32_t y = side; y-- > 0;) {
+    std::vector<uint8_t> row(maskRow, 0);
+    for (uint32_t x = 0; x < side; ++x) {
+      if (pixels[size_t(y) * side + x].a == 0) row[x / 8] |= uint8_t(0x80 >> (x % 8));
     }
-    out.insert(out.end(),
-               {uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8), uint8_t(bits)});
+    out.insert(out.end(), row.begin(), row.end());
   }
+  return out;
+}
+
+// The art drawn at 32 x 32 and, for screens of twice the density, at 64 x 64, as an icon (type
+// 1) or a cursor (type 2, where each entry holds the hot spot, given here for 32 x 32).
+std::vector<uint8_t> IconFile(const Art& art, uint16_t type, uint16_t hotX, uint16_t hotY) {
+  constexpr uint32_t kScales[] = {2, 4};
+  constexpr uint16_t kCount = 2;
+  std::vector<std::vector<uint8_t>> images;
+  for (uint32_t scale : kScales) images.push_back(IconImage(Render(art, scale), 16 * scale));
+  std::vector<uint8_t> out;
+  Put16(out, 0);
+  Put16(out, type);
+  Put16(out, kCount);
+  uint32_t offset = 6 + 16 * kCount;
+  for (uint16_t i = 0; i < kCount; ++i) {
+    const uint32_t side = 16 * kScales[i];
+    const uint32_t factor = kScales[i] / 2;
+    out.insert(out.end(), {uint8_t(side), uint8_t(side), 0, 0});
+    Put16(out, type == 2 ? uint32_t(hotX) * factor : 1);
+    Put16(out, type == 2 ? uint32_t(hotY) * factor : 32);
+    Put32(out, uint32_t(images[i].size()));
+    Put32(out, offset);
+    offset += uint32_t(images[i].size());
+  }
+  for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());
   return out;
 }
 
@@ -303,8 +317,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  bool ok = WriteFile(folder / "HAND-M.CUR", IconFile(Render(kHand), 2, 9, 0)) &&
-            WriteFile(folder / "drag.ico", IconFile(Render(kDrag), 1, 0, 0));
+  bool ok = WriteFile(folder / "HAND-M.CUR", IconFile(kHand, 2, 9, 0)) &&
+            WriteFile(folder / "drag.ico", IconFile(kDrag, 1, 0, 0));
 
   const struct {
     const char* name;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/app_error.h"
+#include "app/app_icon.h"
 #include "app/command_line.h"
 #include "app/cursor_files.h"
 #include "app/file_list_view.h"
@@ -282,6 +283,24 @@ class WindowTest : public QObject {
     const QByteArray icon = drag.readAll();
     QVERIFY(DecodeCursorFile(icon));
     QCOMPARE(DecodeCursorFile(icon)->hotSpot, QPoint(16, 16));
+
+    // Drawn again at twice the pixels for dense screens, hot spots scaled along.
+    const QByteArray handBytes = [&] {
+      hand.seek(0);
+      return hand.readAll();
+    }();
+    QCOMPARE(DecodeCursorFile(handBytes, 64)->image.size(), QSize(64, 64));
+    QCOMPARE(DecodeCursorFile(handBytes, 64)->hotSpot, QPoint(18, 0));
+    QCOMPARE(DecodeCursorFile(handBytes, 48)->image.size(), QSize(64, 64));
+    QCOMPARE(DecodeCursorFile(icon, 64)->hotSpot, QPoint(32, 32));
+    const std::optional<QCursor> dense =
+        LoadCursorFile(BuiltAppFiles() + QStringLiteral("/HAND-M.CUR"), 2.0);
+    QCOMPARE(dense->pixmap().devicePixelRatio(), 2.0);
+    QCOMPARE(dense->pixmap().size(), QSize(64, 64));
+    QCOMPARE(dense->hotSpot(), QPoint(9, 0));
+    QCOMPARE(LoadCursorFile(BuiltAppFiles() + QStringLiteral("/HAND-M.CUR"), 1.0)->pixmap().size(),
+             QSize(32, 32));
+    QVERIFY(ApplicationIcon().availableSizes().contains(QSize(128, 128)));
 
     QVERIFY(!DecodeCursorFile(QByteArray()));
     QVERIFY(!DecodeCursorFile(QByteArray("GIF89a not a cursor at all")));
