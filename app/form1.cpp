@@ -113,7 +113,9 @@ void Form1::BuildControls() {
   SetProgressText(kProgressBarText);
   RunSummary = new QLabel(this);
   name(RunSummary, "RunSummary");
-  RunSummary->setFont(QFont());
+  QFont summaryFont = ArialBold(9);
+  summaryFont.setBold(false);
+  RunSummary->setFont(summaryFont);
   RunSummary->hide();
   connect(RunSummary, &QLabel::linkActivated, this, &Form1::showResultsView);
   PlaceControls();
@@ -147,7 +149,7 @@ void Form1::BuildControls() {
 }
 
 int Form1::SmallestHeight() const {
-  return Twips(kClientHeight + (RunSummary->isVisible() ? kSummaryRow : 0));
+  return Twips(kClientHeight + (RunSummary->isHidden() ? 0 : kSummaryRow));
 }
 
 void Form1::PlaceControls() {
@@ -321,13 +323,16 @@ void Form1::RunAside(const std::function<void()>& work) {
 
 void Form1::ShowResults(const RunResults& results) {
   lastResults_ = results;
-  RunSummary->setText(SummaryText(results).toHtmlEscaped() +
+  const QString summary = SummaryText(results);
+  RunSummary->setText(summary.toHtmlEscaped() +
                       QStringLiteral(R"( <a href="results">Details</a>)"));
-  if (!RunSummary->isVisible()) {
+  RunSummary->setToolTip(summary);
+  if (RunSummary->isHidden()) {
     // The summary takes a row of its own; the other controls keep their size.
+    const int grown = height() + Twips(kSummaryRow);
     RunSummary->show();
     setMinimumHeight(SmallestHeight());
-    resize(width(), height() + Twips(kSummaryRow));
+    resize(width(), grown);
   }
   PlaceControls();
   if (resultsView_) resultsView_->ShowResults(lastResults_);

@@ -176,6 +176,11 @@ class RunTest : public QObject {
     QVERIFY(QFileInfo(Work("out/ball-changed-area-reduced.gif")).isDir());
     QVERIFY(QFileInfo(Work("out/blink-repeated-frames-reduced.gif")).isFile());
     QCOMPARE(window_->LastResults()[0].status, ReductionStatus::NotSaved);
+    // The summary adds a row under the progress bar once; the window grows by it once.
+    QCOMPARE(window_->size(), QSize(536, 400));
+    Start();
+    QCOMPARE(window_->size(), QSize(536, 400));
+    QCOMPARE(window_->minimumHeight(), 400);
     QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
                 ->text()
                 .startsWith(QStringLiteral("2 files, 1 reduced, 1 failed: ")));
