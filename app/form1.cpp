@@ -128,7 +128,7 @@ void Form1::BuildControls() {
     watched->installEventFilter(this);
   }
 
-  ListView1->SetRemovalsAllowed([this] { return !HourglassShown(); });
+  ListView1->SetRemovalsAllowed([this] { return RemovalsAllowed(); });
   ListView1->SetDragCursorFile(AppFile(QStringLiteral("drag.ico")));
   connect(ListView1, &FileListView::PathsDropped, this,
           [this](const QStringList& paths) { Handle([&] { addDroppedPaths(paths); }); });
@@ -428,7 +428,7 @@ void Form1::chooseOutputFolder() {
 }
 
 void Form1::clearList() {
-  if (!HourglassShown()) ListView1->Clear();
+  if (RemovalsAllowed()) ListView1->Clear();
 }
 
 void Form1::loadSamples() {

@@ -107,6 +107,9 @@ class Form1 : public QWidget, public RunHost {
   void LoadSkin();
   QString AppFile(const QString& name) const;
   bool HourglassShown() const { return pointer_ == MousePointer::Hourglass; }
+  // Removing items is off while the hourglass shows, and always while a file is being reduced
+  // (an add-folder sweep in between resets the pointer).
+  bool RemovalsAllowed() const { return !HourglassShown() && !waiting_; }
   // Runs a handler; a closed window ends it at its next event-loop turn.
   void Handle(const std::function<void()>& handler);
 

@@ -84,6 +84,25 @@ class ResponsiveTest : public QObject {
     QVERIFY2(ticks > run / 50 && longest < 500, qPrintable(QString::number(longest)));
   }
 
+  // While a file is reduced the list can't lose items, even when the pointer was reset meanwhile
+  // (as the add-folder sweep does); adding stays possible.
+  void NoRemovalsWhileAFileIsReduced() {
+    auto window = Window(work_.path() + QStringLiteral("/kept"));
+    window->Add(clip_);
+    window->show();
+    int countInRun = -1;
+    QTimer::singleShot(150, window.get(), [&] {
+      window->SetPointer(MousePointer::Default);
+      window->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+      window->Add(QStringLiteral("/added/during/the/run.gif"));
+      countInRun = window->Count();
+    });
+    window->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click();
+    QCOMPARE(countInRun, 2);
+    QCOMPARE(window->Count(), 2);
+    QCOMPARE(prompter_.Messages(), QStringList{"Done."});
+  }
+
   // Closing the window ends the run: the file in hand is finished whole, nothing else is done and
   // no message follows.
   void ClosingDuringARun() {
