@@ -79,9 +79,9 @@ class ResponsiveTest : public QObject {
           ticks, run);
     QCOMPARE(prompter_.Messages(), QStringList{"Done."});
     QVERIFY(QFileInfo::exists(work_.path() + QStringLiteral("/out/clip-600-reduced.gif")));
-    // A generous bound: slow machines and sanitizers must not make this flaky, yet a run on the
-    // UI thread keeps the loop waiting for a whole file.
-    QVERIFY2(ticks > run / 50 && longest < 500, qPrintable(QString::number(longest)));
+    // Generous bounds, so that loaded machines and sanitizers don't make this flaky: a run on the
+    // UI thread ticks a few times per file, however long the file takes.
+    QVERIFY2(ticks > run / 50 && longest < 1000, qPrintable(QString::number(longest)));
   }
 
   // While a file is reduced the list can't lose items, even when the pointer was reset meanwhile
