@@ -37,6 +37,7 @@ FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const std::str
   file.status = result.status;
   file.output = QString::fromStdString(result.outputPath);
   file.reason = QString::fromStdString(result.reason);
+  file.note = QString::fromStdString(result.note);
   if (result.status == ReductionStatus::Reduced) file.bytesOut = SizeOf(result.outputPath);
   return file;
 }

@@ -47,7 +47,8 @@ QString OutcomeText(const FileResult& result) {
   QString text;
   switch (result.status) {
     case ReductionStatus::Reduced:
-      return QStringLiteral("Reduced");
+      text = QStringLiteral("Reduced");
+      return result.note.isEmpty() ? text : text + QStringLiteral(" (") + result.note + u')';
     case ReductionStatus::NotLoaded:
       text = QStringLiteral("Not loaded");
       break;

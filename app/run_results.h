@@ -13,6 +13,7 @@ struct FileResult {
   QString output;
   ReductionStatus status = ReductionStatus::NotLoaded;
   QString reason;       // why the file was not loaded or not saved, when known
+  QString note;         // what the load left out of a file that was reduced, if anything
   qint64 bytesIn = -1;  // -1 when the size could not be read
   qint64 bytesOut = -1;
 };
@@ -30,7 +31,8 @@ QString SavedShare(qint64 before, qint64 after);
 // bytes before and after and saved over the reduced files.
 QString SummaryText(const RunResults& results);
 
-// A file's outcome in words: "Reduced", or "Not loaded" / "Not saved" with the reason.
+// A file's outcome in words: "Reduced" (with the load's note), or "Not loaded" / "Not saved"
+// with the reason.
 QString OutcomeText(const FileResult& result);
 
 }  // namespace lumatrim

@@ -207,6 +207,14 @@ class RunTest : public QObject {
          "1 file, 1 reduced: 3.5 GB before, 1.0 MB after, 3.5 GB saved (100.0%)."},
     };
     for (const auto& c : cases) QCOMPARE(SummaryText(c.results), c.summary);
+
+    FileResult noted = file(ReductionStatus::Reduced, 10, 5);
+    noted.note = QStringLiteral("comments left out");
+    QCOMPARE(OutcomeText(noted), QStringLiteral("Reduced (comments left out)"));
+    FileResult denied = file(ReductionStatus::NotSaved, 10, -1);
+    denied.reason = QStringLiteral("Permission denied");
+    QCOMPARE(OutcomeText(denied), QStringLiteral("Not saved: Permission denied"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::NotLoaded, -1, -1)), QStringLiteral("Not loaded"));
   }
 
   void EverySampleShowsItsPass() {
