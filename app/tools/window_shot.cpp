@@ -17,7 +17,7 @@
 
 #include "app/form1.h"
 #include "app/prompter.h"
-#include "gif/gif_document.h"
+#include "app/tools/long_clip.h"
 
 namespace {
 
@@ -33,35 +33,6 @@ class SilentPrompter : public lumatrim::Prompter {
   QString BrowseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
   void OpenFolder(QWidget*, const QString&) override {}
 };
-
-// A clip long enough that a picture can be taken while it is reduced: a ball crossing a still
-// picture, every frame stored whole.
-bool WriteClip(const QString& path, int16_t frames) {
-  lumatrim::cGIF gif;
-  gif.GlobalPaletteExists(true);
-  gif.GlobalPaletteEntries(16);
-  uint8_t* palette = gif.lpGlobalPalette();
-  for (int i = 0; i < 16; ++i) {
-    palette[i * 4 + 0] = uint8_t(i * 16);
-    palette[i * 4 + 1] = uint8_t(128 + i * 8);
-    palette[i * 4 + 2] = uint8_t(255 - i * 16);
-  }
-  for (int16_t n = 1; n <= frames; ++n) {
-    gif.FrameInsert(n, 320, 240, true);
-    gif.FrameDelay(n, 4);
-    gif.FrameDisposalMethod(n, 1);
-    lumatrim::cDIB& image = *gif.FrameDIBXOR(n);
-    const int ballX = 20 + n * 280 / frames, ballY = 120 + (n % 40 - 20);
-    for (int32_t y = 0; y < image.Height(); ++y) {
-      uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
-      for (int32_t x = 0; x < image.Width(); ++x) {
-        const int dx = x - ballX, dy = y - ballY;
-        row[x] = dx * dx + dy * dy <= 144 ? 15 : uint8_t((x / 40 + y / 30) % 8);
-      }
-    }
-  }
-  return gif.Save(path.toStdString());
-}
 
 bool Save(QWidget& widget, const QString& path) {
   if (widget.grab().save(path)) return true;
@@ -97,7 +68,7 @@ int main(int argc, char** argv) {
     QFile::copy(samples + name, pictures + name);
     window.Add(pictures + name);
   }
-  if (!WriteClip(pictures + QStringLiteral("long-clip.gif"), 600)) return 1;
+  if (!lumatrim::WriteLongClip(pictures + QStringLiteral("long-clip.gif"), 600)) return 1;
   window.Add(pictures + QStringLiteral("long-clip.gif"));
   window.show();
 

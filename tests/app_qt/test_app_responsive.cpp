@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "app/tools/long_clip.h"
 #include "app_test_support.h"
-#include "long_clip.h"
 
 using namespace lumatrim;
 using namespace lumatrim::testing;
