@@ -1,5 +1,7 @@
 // lumatrim: the desktop window, with the files and folders named on the command line in its
 // list. Without a display it says how to get one, and where the command-line tool is.
+#include <malloc.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -38,6 +40,12 @@ int main(int argc, char** argv) {
         stderr);
     return 1;
   }
+#ifdef M_ARENA_MAX
+  // Files are reduced on a worker thread. In a thread arena of its own, the churn of frame
+  // buffers doubled the page faults and made a run about 1.8 times slower than on the main
+  // thread; one arena for all threads keeps the speed (the UI thread allocates little).
+  mallopt(M_ARENA_MAX, 1);
+#endif
   QApplication application(argc, argv);
   // Qt has taken out its own options by now.
   const lumatrim::CommandLine line =
