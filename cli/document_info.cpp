@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "cli/json_text.h"
 #include "gif/geometry.h"
 
 namespace lumatrim::cli {
@@ -58,8 +59,9 @@ nlohmann::ordered_json FrameInfoJson(const cGIF& doc, int16_t nFrame) {
 
 nlohmann::ordered_json DocumentInfoJson(const std::string& file, const cGIF& doc, bool loaded) {
   nlohmann::ordered_json info;
-  info["file"] = file;
+  PutFileName(info, "file", file);
   info["loaded"] = loaded;
+  if (!loaded) info["error"] = ValidUtf8(doc.LoadError());
   info["screen"] = {{"width", Geometry(doc).ScreenWidth()},
                     {"height", Geometry(doc).ScreenHeight()},
                     {"background", doc.ScreenBackgroundColorIndex()},

@@ -21,7 +21,9 @@ std::optional<uint32_t> FramePixelsCrc32(const cGIF& doc, int16_t nFrame);
 // The info object of doc, with its keys in a fixed order. Numbers are as the file stores them:
 // 16-bit fields unsigned; "loops" and a frame's "transparent" are null when the file has no
 // looping block or the frame no transparent index. Every key is present also when loaded is
-// false: the document then shows what was read before the load gave up (usually nothing).
+// false: the document then shows what was read before the load gave up (usually nothing), and
+// "error" follows "loaded" with the reason. A file name that is not UTF-8 is given with
+// replacement characters, and "file_base64" follows with its exact bytes.
 nlohmann::ordered_json DocumentInfoJson(const std::string& file, const cGIF& doc, bool loaded);
 
 // Loads file into doc and answers its info object.

@@ -95,7 +95,7 @@ void WriteFrameText(std::ostream& out, const cGIF& doc, int16_t nFrame) {
 
 void WriteInfoText(std::ostream& out, const std::string& file, const cGIF& doc, bool loaded) {
   if (!loaded) {
-    out << "* " << file << ": not loaded (unreadable, not a GIF, or no image)\n";
+    out << "* " << file << ": not loaded (" << doc.LoadError() << ")\n";
     return;
   }
   const int16_t frames = doc.FramesCount();

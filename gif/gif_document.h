@@ -35,7 +35,7 @@ class cGIF {
   // Reading (lenient: once the header is accepted, nothing stops the load but the end of data).
   bool LoadFromFile(const std::string& Filename);
   bool LoadFromStream(std::span<const uint8_t> Stream);
-  // Writing: the whole file or nothing.
+  // Writing: the whole file or nothing. Only a regular file (or nothing) at Filename is replaced.
   bool Save(const std::string& Filename);
   void Destroy();
 
@@ -133,11 +133,16 @@ class cGIF {
   static constexpr uint64_t kDefaultMemoryBudget = uint64_t(1) << 30;
   uint64_t MemoryBudget() const { return memoryBudget_; }
   void MemoryBudget(uint64_t New_MemoryBudget) { memoryBudget_ = New_MemoryBudget; }
-  // Why the last load answered false, when it was for a reason beyond "not a GIF".
+  // Why the last load answered false ("not a GIF file", "not a regular file", the system's
+  // error text...). Loading never throws: every failure is an answer of false and a reason.
   const std::string& LoadError() const { return loadError_; }
   // What the last successful load left out, if anything (frames too large to hold, comments
   // past the 16-bit count); empty when the document holds all of the file.
   const std::string& LoadNote() const { return loadNote_; }
+  // Why the last save answered false: the system's error text ("Permission denied", "File too
+  // large"...), "not a regular file" for a target Save does not replace, or the value that does
+  // not fit. Empty after a successful save and after a load.
+  const std::string& SaveError() const { return saveError_; }
 
   // Width and height of a frame as the file stores them (unsigned 16-bit).
   uint16_t FrameWidth(int16_t nFrame) const;
@@ -176,6 +181,7 @@ class cGIF {
 
   // Reader helpers (gif_reader.cpp).
   struct ReadState;
+  bool pvReadStream(std::span<const uint8_t> Stream);
   void pvReadImage(ReadState& state);
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
   // Writer helper (gif_writer.cpp): appends each text as one comment extension.
@@ -195,6 +201,7 @@ class cGIF {
   uint64_t memoryBudget_ = kDefaultMemoryBudget;
   std::string loadError_;
   std::string loadNote_;
+  std::string saveError_;
 };
 
 // Narrows a count to the 16-bit fields of the document, or throws OverflowError.

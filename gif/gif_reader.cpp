@@ -2,7 +2,9 @@
 // never gives up. It skips what it does not know, steps over stray bytes, and reads a file that
 // breaks off as far as it goes (missing bytes of a fixed-size block read as 0).
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -10,6 +12,7 @@
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
 #include "gif/lzw_decoder.h"
+#include "gif/system_error_text.h"
 
 namespace lumatrim {
 
@@ -26,6 +29,13 @@ int pvGetBits(uint8_t value, uint8_t mask) {
     field >>= 1;
   }
   return field;
+}
+
+// The 6 bytes of a header the reader accepts: "GIF87a" or "GIF89a".
+bool IsGifHeader(std::span<const std::byte> bytes) {
+  if (bytes.size() < 6) return false;
+  const auto* text = reinterpret_cast<const char*>(bytes.data());
+  return std::memcmp(text, "GIF87a", 6) == 0 || std::memcmp(text, "GIF89a", 6) == 0;
 }
 
 }  // namespace
@@ -89,27 +99,79 @@ struct cGIF::ReadState {
 };
 
 bool cGIF::LoadFromFile(const std::string& Filename) {
-  std::vector<uint8_t> bytes;
-  {
+  namespace fs = std::filesystem;
+  saveError_.clear();
+  const auto refuse = [this](std::string reason) {
+    Destroy();
+    loadError_ = std::move(reason);
+    return false;
+  };
+  try {
+    // A folder, pipe or device is refused before it is opened: reading a pipe could wait for
+    // ever, and a device could be endless.
+    std::error_code error;
+    const fs::file_status status = fs::status(Filename, error);
+    if (error) return refuse(error.message());
+    if (!fs::is_regular_file(status)) return refuse("not a regular file");
+    const uintmax_t size = fs::file_size(Filename, error);
+    if (error) return refuse(error.message());
+    if (size == 0) {
+      // An empty file leaves the document untouched.
+      loadError_ = "the file is empty";
+      return false;
+    }
+
+    errno = 0;
     std::ifstream file(Filename, std::ios::binary);
-    if (!file) {
-      Destroy();
-      loadError_ = "the file can't be opened";
-      return false;
+    if (!file) return refuse(SystemErrorText(errno, "the file can't be opened"));
+    // The signature first, so that a large file of another kind is refused unread.
+    std::array<char, 6> header{};
+    file.read(header.data(), std::streamsize(header.size()));
+    if (file.gcount() != std::streamsize(header.size()) ||
+        !IsGifHeader(std::as_bytes(std::span(header)))) {
+      return refuse(file.bad() ? SystemErrorText(errno, "the file can't be read")
+                               : "not a GIF file");
     }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-      Destroy();
-      loadError_ = "the file can't be read";
-      return false;
+    // The whole file is held while it is read, so it counts against the budget too.
+    if (size > memoryBudget_) {
+      return refuse("over the memory budget: the file alone is " + std::to_string(size >> 20) +
+                    " MiB");
     }
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    std::memcpy(bytes.data(), header.data(), header.size());
+    errno = 0;
+    file.read(reinterpret_cast<char*>(bytes.data() + header.size()),
+              std::streamsize(size - header.size()));
+    if (file.bad()) return refuse(SystemErrorText(errno, "the file can't be read"));
+    // A file that shrank meanwhile is read as far as it goes.
+    bytes.resize(header.size() + size_t(file.gcount()));
+    return LoadFromStream(bytes);
+  } catch (const std::bad_alloc&) {
+    return refuse("out of memory");
+  } catch (const std::exception& e) {
+    return refuse(e.what());
   }
-  // An empty file leaves the document untouched.
-  if (bytes.empty()) return false;
-  return LoadFromStream(bytes);
 }
 
 bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
+  saveError_.clear();
+  try {
+    if (pvReadStream(Stream)) return true;
+    if (loadError_.empty()) {
+      loadError_ = IsGifHeader(std::as_bytes(Stream)) ? "no image in the file" : "not a GIF file";
+    }
+  } catch (const std::bad_alloc&) {
+    Destroy();
+    loadError_ = "out of memory";
+  } catch (const std::exception& e) {
+    Destroy();
+    loadError_ = e.what();
+  }
+  return false;
+}
+
+// The load proper; LoadFromStream turns what it throws into an answer.
+bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
   Destroy();
   loadError_.clear();
   loadNote_.clear();
@@ -171,8 +233,8 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
       pvReadImage(state);
       if (state.overBudget) {
         Destroy();
-        loadError_ =
-            "its frames need more than " + std::to_string(memoryBudget_ >> 20) + " MiB of memory";
+        loadError_ = "over the memory budget: its frames need more than " +
+                     std::to_string(memoryBudget_ >> 20) + " MiB";
         return false;
       }
     } else if (introducer == kTrailer) {

@@ -151,8 +151,10 @@ TEST(RunInfo, DescribesEveryFileAndFailsWhenOneDoesNotLoad) {
   for (int i : {1, 2}) {
     EXPECT_EQ(objects[i]["loaded"], false);
     EXPECT_EQ(objects[i]["frames"], ordered_json::array());
-    EXPECT_EQ(Keys(objects[i]).size(), 7u);
+    EXPECT_EQ(Keys(objects[i]).size(), 8u);  // with the "error" that says why
   }
+  EXPECT_EQ(objects[1]["error"], "not a GIF file");
+  EXPECT_EQ(objects[2]["error"], "No such file or directory");
 
   std::ostringstream good_only;
   EXPECT_EQ(cli::RunInfo({good}, true, good_only), 0);
@@ -162,7 +164,9 @@ TEST(RunInfo, DescribesEveryFileAndFailsWhenOneDoesNotLoad) {
   EXPECT_NE(text.str().find("* " + good + " 2 frames"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("loop count 65535"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("end comment \"trailing\""), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("* " + missing + ": not loaded"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("* " + missing + ": not loaded (No such file or directory)"),
+            std::string::npos)
+      << text.str();
 }
 
 }  // namespace
