@@ -5,8 +5,12 @@
 #include "cli/info_command.h"
 #include "cli/reduce_command.h"
 #include "cli/resave_command.h"
+#include "gif/interrupted_saves.h"
 
 int main(int argc, char** argv) {
+  // Ctrl+C, kill or a closed terminal during a save must not leave a temporary file behind.
+  lumatrim::InstallInterruptCleanup();
+
   CLI::App app{"Lumatrim: makes GIF files smaller without changing how they look"};
   app.require_subcommand(1);
 

@@ -10,11 +10,11 @@ namespace lumatrim::cli {
 int RunResave(const std::string& input, const std::string& output, std::ostream& err) {
   cGIF doc;
   if (!doc.LoadFromFile(input)) {
-    err << "Error loading gif file: " << input << "\n";
+    err << "Error loading gif file: " << input << " (" << doc.LoadError() << ")\n";
     return 1;
   }
   if (!doc.Save(output)) {
-    err << "Error saving gif file: " << output << "\n";
+    err << "Error saving gif file: " << output << " (" << doc.SaveError() << ")\n";
     return 1;
   }
   return 0;

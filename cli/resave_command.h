@@ -13,7 +13,8 @@ namespace lumatrim::cli {
 void AddResaveCommand(CLI::App& app, int& exit_code);
 
 // Loads input and saves it as output. Answers the exit code: 0 on success, 1 when the input does
-// not load or the output can't be written; the reason goes to err.
+// not load or the output can't be written; the message, with the reason, goes to err. An output
+// that exists and is not a regular file (a link, a device, a folder) is refused and kept.
 int RunResave(const std::string& input, const std::string& output, std::ostream& err);
 
 }  // namespace lumatrim::cli

@@ -1,6 +1,7 @@
 // cGIF::Save: the whole document as one GIF file. The file is built in memory first and reaches
 // the target only through a rename, so a failed save never leaves a partial file behind and never
-// damages the file it would have replaced.
+// damages the file it would have replaced; a signal that ends the process mid-save removes the
+// temporary file too (interrupted_saves.h). Only a regular file is ever replaced.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <system_error>
@@ -15,7 +17,9 @@
 #include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
+#include "gif/interrupted_saves.h"
 #include "gif/lzw_encoder.h"
+#include "gif/system_error_text.h"
 
 namespace lumatrim {
 
@@ -64,31 +68,57 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, uint
   return target.parent_path() / name;
 }
 
+// Why a save must not replace what is at the target; empty when it may. Only a regular file is
+// replaced: a rename would put the new file in place of a link, a device or a pipe instead of
+// writing through it, and a folder can't be replaced at all.
+std::string TargetRefusal(const std::filesystem::path& target) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(target, error);
+  if (error && error != std::errc::no_such_file_or_directory) return error.message();
+  if (fs::exists(status) && !fs::is_regular_file(status)) return "not a regular file";
+  return {};
+}
+
 // Writes bytes to a new temporary file and renames it over the target once every byte is
-// written. On any failure the temporary file is removed and the target is left as it was.
-bool WriteWholeFile(const std::string& filename, const std::vector<uint8_t>& bytes) {
+// written. On any failure the temporary file is removed, the target is left as it was, and the
+// answer says why; on success the answer is empty.
+std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_t>& bytes) {
   namespace fs = std::filesystem;
   const fs::path target(filename);
-  if (target.filename().empty()) return false;
+  if (target.filename().empty()) return "no file name";
+  if (std::string refusal = TargetRefusal(target); !refusal.empty()) return refusal;
 
   std::mt19937_64 random(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
                          uint64_t(reinterpret_cast<uintptr_t>(&bytes)));
   fs::path temp;
+  std::optional<InFlightFile> listed;
   std::FILE* file = nullptr;
   for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
     temp = TemporaryNameFor(target, random());
+    // Listed before it exists, so that no moment leaves it unlisted.
+    listed.emplace(temp.string());
     // "x": create exclusively, never open a file that someone else made meanwhile.
+    errno = 0;
     file = std::fopen(temp.string().c_str(), "wbx");
-    if (file == nullptr && errno != EEXIST) return false;
+    if (file == nullptr && errno != EEXIST) {
+      return SystemErrorText(errno, "the file can't be created");
+    }
   }
-  if (file == nullptr) return false;
+  if (file == nullptr) return "no free temporary file name";
 
+  errno = 0;
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   written = std::fflush(file) == 0 && written;
+  int writeError = errno;
   written = std::fclose(file) == 0 && written;
+  if (writeError == 0) writeError = errno;
 
+  // The target is checked again: it may have changed while the file was written.
+  std::string reason =
+      written ? TargetRefusal(target) : SystemErrorText(writeError, "the file can't be written");
   std::error_code error;
-  if (written) {
+  if (reason.empty()) {
     // A replaced file keeps its permissions; failing to copy them is no reason to fail the save.
     const fs::file_status old = fs::status(target, error);
     if (!error && fs::is_regular_file(old)) {
@@ -96,10 +126,11 @@ bool WriteWholeFile(const std::string& filename, const std::vector<uint8_t>& byt
     }
     error.clear();
     fs::rename(temp, target, error);
-    if (!error) return true;
+    if (!error) return {};
+    reason = error.message();
   }
   fs::remove(temp, error);
-  return false;
+  return reason;
 }
 
 }  // namespace
@@ -121,6 +152,7 @@ void cGIF::pvWriteComments(std::vector<uint8_t>& out, const CommentList& comment
 }
 
 bool cGIF::Save(const std::string& Filename) {
+  saveError_.clear();
   try {
     std::vector<uint8_t> out;
 
@@ -202,11 +234,17 @@ bool cGIF::Save(const std::string& Filename) {
     out.push_back(kTrailer);
 
     screen_[4] = screenFlags;
-    return WriteWholeFile(Filename, out);
-  } catch (...) {
+    saveError_ = WriteWholeFile(Filename, out);
+    return saveError_.empty();
+  } catch (const std::bad_alloc&) {
     // Save answers; it never throws. Nothing has reached the target at this point.
-    return false;
+    saveError_ = "out of memory";
+  } catch (const std::exception& e) {
+    saveError_ = e.what();
+  } catch (...) {
+    saveError_ = "the file can't be written";
   }
+  return false;
 }
 
 }  // namespace lumatrim

@@ -36,13 +36,14 @@ TEST(ResaveCommandTest, WritesALoadableCopy) {
 TEST(ResaveCommandTest, FailuresExitWithOne) {
   std::ostringstream err;
   EXPECT_EQ(cli::RunResave("no-such-file.gif", "out.gif", err), 1);
-  EXPECT_EQ(err.str(), "Error loading gif file: no-such-file.gif\n");
+  EXPECT_EQ(err.str(), "Error loading gif file: no-such-file.gif (No such file or directory)\n");
   EXPECT_FALSE(fs::exists("out.gif"));
 
   std::ostringstream saveErr;
   const fs::path output = fs::path(::testing::TempDir()) / "missing-folder" / "out.gif";
   EXPECT_EQ(cli::RunResave(kInput, output.string(), saveErr), 1);
-  EXPECT_NE(saveErr.str(), "");
+  EXPECT_EQ(saveErr.str(),
+            "Error saving gif file: " + output.string() + " (No such file or directory)\n");
 }
 
 }  // namespace

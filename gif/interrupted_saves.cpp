@@ -1,0 +1,80 @@
+#include "gif/interrupted_saves.h"
+
+// POSIX: sigaction to set the handlers, unlink because it is the call a handler may use to
+// remove a file.
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+namespace lumatrim {
+
+namespace {
+
+// A slot goes Free -> Filling (its owner copies the path) -> Listed -> Free again when the save
+// is over. The handler takes a Listed slot to Removing and leaves it so: the path is never
+// rewritten under it, and the process ends anyway.
+enum SlotState : int { kFree, kFilling, kListed, kRemoving };
+
+struct Slot {
+  std::atomic<int> state{kFree};
+  char path[4096];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler needs lock-free atomics");
+
+// More than the saves a run has in flight at once (one per worker).
+std::array<Slot, 64> slots;
+
+extern "C" void RemoveInFlightFilesAndEnd(int signal) {
+  for (Slot& slot : slots) {
+    int listed = kListed;
+    if (slot.state.compare_exchange_strong(listed, kRemoving)) unlink(slot.path);
+  }
+  // End as the signal would have: default action, then the signal again. It is blocked while
+  // this handler runs and arrives as soon as the handler returns.
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  raise(signal);
+}
+
+}  // namespace
+
+InFlightFile::InFlightFile(const std::string& path) {
+  if (path.size() >= sizeof(Slot::path)) return;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    int free = kFree;
+    if (!slots[i].state.compare_exchange_strong(free, kFilling)) continue;
+    std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+    slots[i].state.store(kListed);
+    slot_ = int(i);
+    return;
+  }
+}
+
+InFlightFile::~InFlightFile() {
+  if (slot_ < 0) return;
+  // Fails only when the handler has the slot: then the process is ending.
+  int listed = kListed;
+  slots[size_t(slot_)].state.compare_exchange_strong(listed, kFree);
+}
+
+void InstallInterruptCleanup() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = RemoveInFlightFilesAndEnd;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+}  // namespace lumatrim
