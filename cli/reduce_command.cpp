@@ -13,6 +13,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/json_text.h"
 #include "playback/viewer.h"
 
 namespace lumatrim::cli {
@@ -61,11 +62,12 @@ PlaybackComparison Verify(const std::string& input, const std::string& output,
   }
 }
 
-FileOutcome ReduceOne(const std::string& input, const ReduceSettings& settings) {
+FileOutcome ReduceOne(const std::string& input, const PlannedOutput& output,
+                      const ReduceSettings& settings) {
   FileOutcome outcome;
   cGIF gif;
   outcome.bytesIn = SizeOf(input);
-  outcome.result = ReduceFile(gif, input, settings.outputFolder, settings.options);
+  outcome.result = ReduceFile(gif, input, output, settings.options);
   if (outcome.result.status != ReductionStatus::Reduced) return outcome;
   outcome.bytesOut = SizeOf(outcome.result.outputPath);
   if (settings.verify) outcome.verification = Verify(input, outcome.result.outputPath, settings);
@@ -101,11 +103,9 @@ void Report(const std::string& input, const FileOutcome& outcome, const ReduceSe
             std::ostream& out, std::ostream& err) {
   const ReductionResult& r = outcome.result;
   if (r.status == ReductionStatus::NotLoaded) {
-    err << "Error loading gif file: " << input;
-    if (!r.reason.empty()) err << " (" << r.reason << ")";
-    err << "\n";
+    err << "Error loading gif file: " << input << " (" << r.reason << ")\n";
   } else if (r.status == ReductionStatus::NotSaved) {
-    err << "Error saving gif file: " << r.outputPath << "\n";
+    err << "Error saving gif file: " << r.outputPath << " (" << r.reason << ")\n";
   } else if (outcome.verification && outcome.verification->outcome != PlaybackComparison::Same) {
     const bool different = outcome.verification->outcome == PlaybackComparison::Different;
     err << (different ? "Output looks different from its input: " : "Output not checked: ")
@@ -113,12 +113,13 @@ void Report(const std::string& input, const FileOutcome& outcome, const ReduceSe
   }
   if (!r.note.empty()) err << "Note: " << input << ": " << r.note << "\n";
   if (settings.json) {
-    nlohmann::json line = {{"file", input},
-                           {"output", r.outputPath},
-                           {"loaded", r.status != ReductionStatus::NotLoaded},
-                           {"saved", r.status == ReductionStatus::Reduced},
-                           {"bytes_in", outcome.bytesIn},
-                           {"bytes_out", outcome.bytesOut}};
+    nlohmann::json line;
+    PutFileName(line, "file", input);
+    PutFileName(line, "output", r.outputPath);
+    line["loaded"] = r.status != ReductionStatus::NotLoaded;
+    line["saved"] = r.status == ReductionStatus::Reduced;
+    line["bytes_in"] = outcome.bytesIn;
+    line["bytes_out"] = outcome.bytesOut;
     if (r.status == ReductionStatus::Reduced) {
       line["saved_percent"] = SavedPercent(outcome.bytesIn, outcome.bytesOut);
     }
@@ -133,8 +134,8 @@ void Report(const std::string& input, const FileOutcome& outcome, const ReduceSe
       if (!v.reason.empty()) line["verify_reason"] = v.reason;
     }
     if (!r.note.empty()) line["note"] = r.note;
-    if (!r.reason.empty()) line["error"] = r.reason;
-    out << line.dump() << "\n";
+    if (!r.reason.empty()) line["error"] = ValidUtf8(r.reason);
+    out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   } else if (r.status == ReductionStatus::Reduced) {
     out << fs::path(input).filename().string() << "  " << outcome.bytesIn << " -> "
         << outcome.bytesOut << " bytes  (" << std::fixed << std::setprecision(1)
@@ -174,7 +175,12 @@ std::vector<std::string> CollectInputs(const std::vector<std::string>& paths) {
 
 int RunReduce(const ReduceSettings& settings, std::ostream& out, std::ostream& err) {
   std::error_code ec;
-  if (settings.outputFolder.empty() || !fs::is_directory(settings.outputFolder, ec)) {
+  const fs::file_status folder = fs::status(settings.outputFolder, ec);
+  if (fs::exists(folder) && !fs::is_directory(folder)) {
+    err << "Not a folder: " << settings.outputFolder << ". Please select another folder.\n";
+    return 2;
+  }
+  if (settings.outputFolder.empty() || !fs::is_directory(folder)) {
     err << kMissingFolder << "\n";
     return 2;
   }
@@ -183,6 +189,7 @@ int RunReduce(const ReduceSettings& settings, std::ostream& out, std::ostream& e
     err << "No files added.\n";
     return 1;
   }
+  const std::vector<PlannedOutput> plan = PlanOutputs(inputs, settings.outputFolder);
 
   const unsigned jobs =
       std::max(1u, settings.jobs ? settings.jobs : std::thread::hardware_concurrency());
@@ -192,7 +199,15 @@ int RunReduce(const ReduceSettings& settings, std::ostream& out, std::ostream& e
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i = next++; i < inputs.size(); i = next++) {
-      FileOutcome outcome = ReduceOne(inputs[i], settings);
+      FileOutcome outcome;
+      try {
+        outcome = ReduceOne(inputs[i], plan[i], settings);
+      } catch (const std::exception& e) {
+        // One file's failure never ends the batch.
+        outcome.result.status = ReductionStatus::NotSaved;
+        outcome.result.outputPath = plan[i].path;
+        outcome.result.reason = e.what();
+      }
       std::lock_guard lock(mutex);
       outcomes[i] = std::move(outcome);
       ready.notify_all();

@@ -1,8 +1,27 @@
 #include "optimizer/reduction.h"
 
+#include <filesystem>
+#include <set>
+#include <unordered_map>
+
 #include "optimizer/pipeline.h"
 
 namespace lumatrim {
+
+namespace {
+
+// One spelling for every way of naming the same place: links and "." and ".." resolved as far
+// as the path exists, the rest normalized as written.
+std::string IdentityOf(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path resolved = fs::weakly_canonical(fs::path(path), error);
+  if (!error) return resolved.string();
+  const fs::path absolute = fs::absolute(fs::path(path), error);
+  return (error ? fs::path(path) : absolute).lexically_normal().string();
+}
+
+}  // namespace
 
 std::string ReducedFileName(std::string_view inputPath, char separator) {
   const size_t slash = inputPath.rfind(separator);
@@ -17,11 +36,34 @@ std::string ReducedOutputPath(std::string_view inputPath, std::string_view outpu
   return std::string(outputFolder) + separator + ReducedFileName(inputPath, separator);
 }
 
-ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
-                           const std::string& outputFolder, const ReductionOptions& options,
-                           char separator) {
+std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPaths,
+                                       std::string_view outputFolder, char separator) {
+  std::set<std::string> inputs;
+  for (const std::string& input : inputPaths) inputs.insert(IdentityOf(input));
+
+  std::vector<PlannedOutput> plan;
+  plan.reserve(inputPaths.size());
+  // Every output shares the one folder, so outputs are the same file exactly when their names
+  // are the same; the first input to claim a name keeps it.
+  std::unordered_map<std::string, size_t> claims;
+  for (size_t i = 0; i < inputPaths.size(); ++i) {
+    PlannedOutput output;
+    output.path = ReducedOutputPath(inputPaths[i], outputFolder, separator);
+    const auto [claim, first] = claims.emplace(ReducedFileName(inputPaths[i], separator), i);
+    if (!first) {
+      output.refusal = "same output name as " + inputPaths[claim->second];
+    } else if (inputs.count(IdentityOf(output.path)) != 0) {
+      output.refusal = "would replace an input of this run";
+    }
+    plan.push_back(std::move(output));
+  }
+  return plan;
+}
+
+ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const PlannedOutput& output,
+                           const ReductionOptions& options) {
   ReductionResult result;
-  result.outputPath = ReducedOutputPath(inputPath, outputFolder, separator);
+  result.outputPath = output.path;
   oGIF.MemoryBudget(options.memoryBudget);
   if (!oGIF.LoadFromFile(inputPath)) {
     result.status = ReductionStatus::NotLoaded;
@@ -29,11 +71,26 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
     return result;
   }
   result.note = oGIF.LoadNote();
+  if (!output.refusal.empty()) {
+    result.status = ReductionStatus::NotSaved;
+    result.reason = output.refusal;
+    return result;
+  }
   const bool saved = pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
                                            options.secondPaletteOptimization,
                                            options.disableInterlacing, options.removeComments);
   result.status = saved ? ReductionStatus::Reduced : ReductionStatus::NotSaved;
+  if (!saved) {
+    result.reason = oGIF.SaveError().empty() ? "the optimization failed" : oGIF.SaveError();
+  }
   return result;
+}
+
+ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
+                           const std::string& outputFolder, const ReductionOptions& options,
+                           char separator) {
+  const PlannedOutput output{ReducedOutputPath(inputPath, outputFolder, separator), {}};
+  return ReduceFile(oGIF, inputPath, output, options);
 }
 
 }  // namespace lumatrim

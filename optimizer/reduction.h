@@ -1,10 +1,12 @@
 // One file of a reduction run, shared by the window and the command line: the output name, the
-// load, the pipeline with the run's options, and the save.
+// load, the pipeline with the run's options, and the save; and the rules of a whole run that keep
+// one file's output from replacing another's output or an input.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gif/gif_document.h"
 #include "optimizer/passes.h"
@@ -28,16 +30,38 @@ std::string ReducedFileName(std::string_view inputPath, char separator = '/');
 std::string ReducedOutputPath(std::string_view inputPath, std::string_view outputFolder,
                               char separator = '/');
 
+// Where one input of a run goes, decided for the whole run before any file is written.
+struct PlannedOutput {
+  std::string path;
+  // Why this input's output may not be written; empty when it may.
+  std::string refusal;
+};
+
+// The outputs of a run's inputs, in input order. An output is refused when it would replace one
+// of the run's inputs ("would replace an input of this run") or when an earlier input of the run
+// has the same output ("same output name as " and that input, as in x/a.gif and y/a.gif, or
+// a.gif and a.GIF). Claims go strictly by input order, so the outcome never depends on which
+// file happens to finish first.
+std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPaths,
+                                       std::string_view outputFolder, char separator = '/');
+
 enum class ReductionStatus { Reduced, NotLoaded, NotSaved };
 
 struct ReductionResult {
   ReductionStatus status = ReductionStatus::NotLoaded;
   std::string outputPath;
-  std::string reason;  // why a file was not loaded, when known
-  std::string note;    // what the load left out of a file that was reduced, if anything
+  // Why the file was not loaded or not saved: the reader's or writer's reason, or the refusal
+  // of the run's plan.
+  std::string reason;
+  std::string note;  // what the load left out of a file that was reduced, if anything
 };
 
-// Loads inputPath into oGIF, optimizes it and writes it into outputFolder.
+// Loads inputPath into oGIF, optimizes it and writes it to output.path. A refused output is
+// not written (the file is still loaded, so that the result says whether it is a GIF).
+ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const PlannedOutput& output,
+                           const ReductionOptions& options);
+
+// The same for a file on its own: its output goes into outputFolder, refused by nothing.
 ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
                            const std::string& outputFolder, const ReductionOptions& options,
                            char separator = '/');

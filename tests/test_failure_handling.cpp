@@ -2,17 +2,17 @@
 // touches the input, and the batch goes on with the next file.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "child_process.h"
 #include "cli/reduce_command.h"
 #include "corpus.h"
+#include "gif/interrupted_saves.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
@@ -57,18 +57,18 @@ class FailureHandlingTest : public ::testing::Test {
 
   // Runs the batch in a child process whose files may not grow past 100 KB (which the big
   // output needs and the small one does not), so that the limit stays there. Answers its exit
-  // status, or -1 when it did not exit.
+  // status, or -1 when it did not exit; its messages go to err.
   int RunOnSmallDisk(const std::vector<std::string>& names) {
-    const pid_t child = fork();
-    if (child == 0) {
-      std::signal(SIGXFSZ, SIG_IGN);
+    const testing::ChildOutcome child = testing::RunInChild([&](std::string& text) {
+      InstallInterruptCleanup();  // the limit becomes a write error instead of SIGXFSZ
       const rlimit limit{100 * 1024, 100 * 1024};
       setrlimit(RLIMIT_FSIZE, &limit);
-      _exit(Run(names));
-    }
-    int status = 0;
-    if (child == -1 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+      const int status = Run(names);
+      text = err.str();
+      return status;
+    });
+    err.str(child.text);
+    return child.exitCode;
   }
 
   testing::TempFolder folder_{"failures"};
@@ -105,16 +105,26 @@ TEST_F(FailureHandlingTest, TargetThatCannotBeReplacedLeavesNothingBehind) {
 }
 
 TEST_F(FailureHandlingTest, ReadOnlyOutputFolder) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  fs::permissions(out_, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_EQ(Run({"small.gif"}), 1);
+  // Root writes into read-only folders, so the batch runs as an ordinary user.
+  fs::permissions(out_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                            fs::perms::others_exec);
+  const testing::ChildOutcome child = testing::RunInChild([&](std::string& text) {
+    if (!testing::BecomeOrdinaryUser()) return 2;
+    const int status = Run({"small.gif"});
+    text = err.str();
+    return status;
+  });
   fs::permissions(out_, fs::perms::owner_all);
-  EXPECT_NE(err.str().find("Error saving gif file: "), std::string::npos);
+  EXPECT_EQ(child.exitCode, 1);
+  EXPECT_EQ(child.text, "Error saving gif file: " + (out_ / "small-reduced.gif").string() +
+                            " (Permission denied)\n");
   EXPECT_TRUE(Names(out_).empty());
 }
 
 TEST_F(FailureHandlingTest, FullDiskLeavesNoPartialFile) {
   EXPECT_EQ(RunOnSmallDisk({"big.gif", "small.gif"}), 1);
+  EXPECT_EQ(err.str(), "Error saving gif file: " + (out_ / "big-reduced.gif").string() +
+                           " (File too large)\n");
   EXPECT_EQ(Names(out_), std::vector<std::string>{"small-reduced.gif"});
   EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
 }

@@ -1,11 +1,15 @@
-// `lumatrim-cli reduce`: exit codes, messages, output names, the folder sweep and parallel runs.
+// `lumatrim-cli reduce`: exit codes, messages, output names, the folder sweep and parallel runs;
+// outputs that never replace each other or an input, reasons for every failure, valid JSON.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "cli/json_text.h"
 #include "cli/reduce_command.h"
 #include "corpus.h"
 #include "temp_folder.h"
@@ -33,6 +37,14 @@ class ReduceCommandTest : public ::testing::Test {
     fs::create_directories(path.parent_path());
     fs::copy_file(RealFilesFolder() / real, path, fs::copy_options::overwrite_existing);
     return path;
+  }
+
+  // The JSON lines of the last run.
+  std::vector<nlohmann::json> JsonLines() const {
+    std::vector<nlohmann::json> lines;
+    std::istringstream text(out_.str());
+    for (std::string line; std::getline(text, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
   }
 
   int Run(cli::ReduceSettings settings) {
@@ -161,6 +173,129 @@ TEST_F(ReduceCommandTest, VerifyTellsWhatItCouldNotCheckAndWhatTheLoadLeftOut) {
   EXPECT_NE(out_.str().find("budget"), std::string::npos);
   EXPECT_NE(err_.str().find("Output not checked: "), std::string::npos);
   EXPECT_NE(err_.str().find("keep none"), std::string::npos);
+}
+
+TEST_F(ReduceCommandTest, ClashingOutputNamesFailTheLaterFilesWhateverTheJobs) {
+  const fs::path keeper = Input("y/a.gif", "suite-static_transparent.gif");
+  const fs::path other = Input("x/a.gif");
+  const fs::path upper = Input("z/a.GIF");
+  for (unsigned jobs : {1u, 4u}) {
+    SCOPED_TRACE(jobs);
+    cli::ReduceSettings settings;
+    settings.paths = {keeper.string(), other.string(), upper.string()};
+    settings.jobs = jobs;
+    settings.json = true;
+    EXPECT_EQ(Run(settings), 1);
+    // The first input in the list keeps the name; the report says so for every file.
+    const std::vector<nlohmann::json> lines = JsonLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0]["saved"], true);
+    EXPECT_EQ(lines[0]["bytes_out"], fs::file_size(root_ / "out" / "a-reduced.gif"));
+    for (size_t i : {1u, 2u}) {
+      EXPECT_EQ(lines[i]["saved"], false);
+      EXPECT_EQ(lines[i]["bytes_out"], 0);
+      EXPECT_EQ(lines[i]["error"], "same output name as " + keeper.string());
+    }
+    EXPECT_NE(
+        err_.str().find("Error saving gif file: " + (root_ / "out" / "a-reduced.gif").string() +
+                        " (same output name as " + keeper.string() + ")"),
+        std::string::npos);
+  }
+}
+
+TEST_F(ReduceCommandTest, InputsOfTheRunAreNeverReplaced) {
+  // The user's own logo-reduced.gif beside logo.gif, and the output folder is that folder,
+  // spelled directly or through a link.
+  Input("logo.gif");
+  const std::string own = ReadAll(Input("logo-reduced.gif", "suite-static_transparent.gif"));
+  fs::create_directory_symlink(root_ / "in", root_ / "link");
+  for (const fs::path& folder : {root_ / "in", root_ / "link"}) {
+    cli::ReduceSettings settings;
+    settings.paths = {(root_ / "in").string()};
+    settings.outputFolder = folder.string();
+    EXPECT_EQ(Run(settings), 1);
+    EXPECT_NE(err_.str().find("Error saving gif file: " + (folder / "logo-reduced.gif").string() +
+                              " (would replace an input of this run)"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(ReadAll(root_ / "in" / "logo-reduced.gif"), own);
+    EXPECT_TRUE(fs::exists(root_ / "in" / "logo-reduced-reduced.gif"));
+    fs::remove(root_ / "in" / "logo-reduced-reduced.gif");
+  }
+}
+
+TEST_F(ReduceCommandTest, EveryFailureSaysWhyInTextAndJson) {
+  const fs::path text = root_ / "in" / "text.gif";
+  std::ofstream(text) << "not a gif";
+  const fs::path pipe = root_ / "in" / "pipe.gif";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // Each frame fits the budget, all of them together do not.
+  const fs::path big = Input("big.gif", "wuffs-gifplayer-muybridge.gif");
+  cli::ReduceSettings settings;
+  settings.paths = {text.string(), pipe.string(), (root_ / "in" / "gone.gif").string(),
+                    big.string()};
+  settings.options.memoryBudget = 1 << 20;
+  const std::vector<std::string> reasons = {
+      "not a GIF file", "not a regular file", "No such file or directory",
+      "over the memory budget: its frames need more than 1 MiB"};
+  EXPECT_EQ(Run(settings), 1);
+  for (size_t i = 0; i < reasons.size(); ++i) {
+    EXPECT_NE(
+        err_.str().find("Error loading gif file: " + settings.paths[i] + " (" + reasons[i] + ")\n"),
+        std::string::npos)
+        << err_.str();
+  }
+  settings.json = true;
+  EXPECT_EQ(Run(settings), 1);
+  const std::vector<nlohmann::json> lines = JsonLines();
+  ASSERT_EQ(lines.size(), reasons.size());
+  for (size_t i = 0; i < reasons.size(); ++i) EXPECT_EQ(lines[i]["error"], reasons[i]);
+
+  // An output folder that is a file is named as such.
+  settings.outputFolder = text.string();
+  EXPECT_EQ(Run(settings), 2);
+  EXPECT_EQ(err_.str(), "Not a folder: " + text.string() + ". Please select another folder.\n");
+}
+
+TEST_F(ReduceCommandTest, JsonStaysValidForNamesThatAreNotUtf8) {
+  // A Latin-1 name: "caf\xE9" is no UTF-8. The batch goes on to the next file.
+  const fs::path latin1 = Input("caf\xE9.gif");
+  const fs::path plain = Input("plain.gif");
+  cli::ReduceSettings settings;
+  settings.paths = {latin1.string(), plain.string()};
+  settings.json = true;
+  ASSERT_EQ(Run(settings), 0) << err_.str();
+  const std::vector<nlohmann::json> lines = JsonLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["file"], (root_ / "in" / "caf\uFFFD.gif").string());
+  EXPECT_EQ(lines[0]["file_base64"], cli::Base64(latin1.string()));
+  EXPECT_EQ(lines[0]["output_base64"],
+            cli::Base64((root_ / "out" / "caf\xE9-reduced.gif").string()));
+  EXPECT_EQ(lines[1]["file"], plain.string());
+  EXPECT_FALSE(lines[1].contains("file_base64"));
+}
+
+TEST(JsonText, KeepsValidUtf8AndReplacesEveryOtherByte) {
+  // Valid: 2, 3 and 4 bytes, up to U+10FFFF.
+  for (const std::string valid : {"caf\u00e9", "\u20ac", "\U0001F600", "\xF4\x8F\xBF\xBF"}) {
+    EXPECT_TRUE(cli::IsValidUtf8(valid));
+    EXPECT_EQ(cli::ValidUtf8(valid), valid);
+  }
+  // Beyond U+10FFFF, overlong, a surrogate, cut short, a lone continuation byte.
+  const std::string replacement = "\uFFFD";
+  EXPECT_EQ(cli::ValidUtf8("\xF4\x90\x80\x80"),
+            replacement + replacement + replacement + replacement);
+  EXPECT_EQ(cli::ValidUtf8("\xC0\xAFx"), replacement + replacement + "x");
+  EXPECT_EQ(cli::ValidUtf8("\xED\xA0\x80"), replacement + replacement + replacement);
+  EXPECT_EQ(cli::ValidUtf8("a\xE2\x82"), "a" + replacement + replacement);
+  EXPECT_EQ(cli::ValidUtf8("\x80"), replacement);
+  EXPECT_FALSE(cli::IsValidUtf8("\x80"));
+
+  EXPECT_EQ(cli::Base64(""), "");
+  EXPECT_EQ(cli::Base64("f"), "Zg==");
+  EXPECT_EQ(cli::Base64("fo"), "Zm8=");
+  EXPECT_EQ(cli::Base64("foo"), "Zm9v");
+  EXPECT_EQ(cli::Base64("foob\xFF"), "Zm9vYv8=");
 }
 
 }  // namespace
