@@ -129,7 +129,8 @@ class cGIF {
   void FrameComment(int16_t nFrame, int16_t nComment, const std::string& New_FrameComment);
 
   // The bytes all surfaces of one document may take together; a file that would need more does
-  // not load (a few bytes can declare thousands of frames of 65535 x 65535 pixels).
+  // not load (a few bytes can declare thousands of frames of 65535 x 65535 pixels). A file
+  // larger than the budget is not read at all.
   static constexpr uint64_t kDefaultMemoryBudget = uint64_t(1) << 30;
   uint64_t MemoryBudget() const { return memoryBudget_; }
   void MemoryBudget(uint64_t New_MemoryBudget) { memoryBudget_ = New_MemoryBudget; }

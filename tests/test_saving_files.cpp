@@ -38,11 +38,11 @@ std::vector<std::string> Names(const fs::path& folder) {
   return names;
 }
 
-// A document whose file is some 5 MB: one frame of noise, which LZW can't compress.
+// A document whose file is over 1 MB: one frame of noise, which LZW can't compress.
 void MakeLargeDocument(cGIF& doc) {
   doc.GlobalPaletteExists(true);
   doc.GlobalPaletteEntries(256);
-  doc.FrameInsert(1, 2000, 2000, true);
+  doc.FrameInsert(1, 1000, 1000, true);
   const auto surface = doc.FrameDIBXOR(1);
   std::mt19937 random(7);
   uint8_t* bits = surface->lpBits();
