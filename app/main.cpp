@@ -12,6 +12,7 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/prompter.h"
+#include "gif/interrupted_saves.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
   // thread; one arena for all threads keeps the speed (the UI thread allocates little).
   mallopt(M_ARENA_MAX, 1);
 #endif
+  // A signal during a save removes the temporary file before the process ends.
+  lumatrim::InstallInterruptCleanup();
   QApplication application(argc, argv);
   // Qt has taken out its own options by now.
   const lumatrim::CommandLine line =

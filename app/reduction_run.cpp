@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "app/app_error.h"
 #include "app/file_attributes.h"
@@ -30,10 +31,10 @@ qint64 SizeOf(const std::string& path) {
 
 // One file's work, measured before and after. It runs off the UI thread and so touches nothing
 // of the window.
-FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const std::string& outputFolder) {
+FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const PlannedOutput& output) {
   FileResult file;
   file.bytesIn = SizeOf(input);
-  const ReductionResult result = ReduceFile(oGIF, input, outputFolder, ReductionOptions{});
+  const ReductionResult result = ReduceFile(oGIF, input, output, ReductionOptions{});
   file.status = result.status;
   file.output = QString::fromStdString(result.outputPath);
   file.reason = QString::fromStdString(result.reason);
@@ -48,6 +49,13 @@ QString SaveErrorText(const FileResult& file) {
   if (!file.reason.isEmpty()) text += QStringLiteral(" (") + file.reason + u')';
   return text;
 }
+
+// Every item's output, decided before any file is written, so that no output replaces another
+// item's output or an item itself. Made again when the output folder changes during the run.
+struct RunPlan {
+  std::string outputFolder;
+  std::vector<PlannedOutput> outputs;
+};
 
 }  // namespace
 
@@ -75,7 +83,12 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
     std::unique_ptr<cGIF> oGIF;
     RunResults results;
     int count = 0;
-    step(108, [&] { count = host.Count(); });
+    std::vector<std::string> items;
+    std::optional<RunPlan> plan;
+    step(108, [&] {
+      count = host.Count();
+      for (int k = 1; k <= count; ++k) items.push_back(Bytes(host.Text(k)));
+    });
     for (int i = 1; i <= count; ++i) {
       QString input;
       step(110, [&] { host.PumpEvents(); });
@@ -95,9 +108,13 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
         const QString item = host.Text(i);
         const std::string itemPath = Bytes(item);
         const std::string outputFolder = Bytes(host.OutputFolderText());
+        if (!plan || plan->outputFolder != outputFolder) {
+          plan = RunPlan{outputFolder, PlanOutputs(items, outputFolder)};
+        }
+        const PlannedOutput output = plan->outputs.at(size_t(i - 1));
         if (!oGIF) oGIF = std::make_unique<cGIF>();
         FileResult file;
-        host.RunAside([&] { file = ReduceAndMeasure(*oGIF, itemPath, outputFolder); });
+        host.RunAside([&] { file = ReduceAndMeasure(*oGIF, itemPath, output); });
         file.input = item;
         if (file.status != ReductionStatus::NotLoaded) step.Reached(146);
         outcome = file;

@@ -15,6 +15,7 @@
 #include "app/run_results.h"
 #include "app_test_support.h"
 #include "gif/gif_document.h"
+#include "playback/viewer.h"
 
 using namespace lumatrim;
 using namespace lumatrim::testing;
@@ -184,6 +185,39 @@ class RunTest : public QObject {
     QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
                 ->text()
                 .startsWith(QStringLiteral("2 files, 1 reduced, 1 failed: ")));
+  }
+
+  // No output replaces another item's output or an item of the list itself.
+  void OutputsNeverReplaceInputsOrEachOther() {
+    QVERIFY(QDir().mkpath(Work("x")));
+    QVERIFY(QDir().mkpath(Work("y")));
+    QVERIFY(QFile::copy(Sample("ball-changed-area.gif"), Work("x/a.gif")));
+    QVERIFY(QFile::copy(Sample("blink-repeated-frames.gif"), Work("y/a.gif")));
+    QVERIFY(QFile::copy(Sample("ball-changed-area.gif"), Work("logo.gif")));
+    QVERIFY(QFile::copy(Sample("tiles-unused-palette.gif"), Work("logo-reduced.gif")));
+    const auto contents = [](const QString& path) {
+      QFile file(path);
+      return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray mine = contents(Work("logo-reduced.gif"));
+    StartWindow(work_->path());
+    for (const char* name : {"x/a.gif", "y/a.gif", "logo.gif", "logo-reduced.gif"}) {
+      window_->Add(Work(name));
+    }
+    Start();
+    const QStringList messages = prompter_.Messages();
+    QCOMPARE(messages.size(), 3);
+    QVERIFY2(messages[0].contains(QStringLiteral("same output name as")), qPrintable(messages[0]));
+    QVERIFY2(messages[1].contains(QStringLiteral("would replace an input")),
+             qPrintable(messages[1]));
+    QCOMPARE(messages[2], QStringLiteral("Done."));
+    QCOMPARE(contents(Work("logo-reduced.gif")), mine);  // the user's own file is kept
+    QVERIFY(QFileInfo(Work("logo-reduced-reduced.gif")).isFile());
+    cGIF first;
+    QVERIFY(first.LoadFromFile(Work("a-reduced.gif").toStdString()));
+    cGIF original;
+    QVERIFY(original.LoadFromFile(Work("x/a.gif").toStdString()));
+    QVERIFY(LookTheSame(original, first));  // the first a.gif's output, not the second's
   }
 
   void SummaryLines() {
