@@ -121,6 +121,10 @@ void cGIF::pvWriteComments(std::vector<uint8_t>& out, const CommentList& comment
 }
 
 bool cGIF::Save(const std::string& Filename) {
+  return Save(Filename, FrameDataWriter());
+}
+
+bool cGIF::Save(const std::string& Filename, const FrameDataWriter& writeFrameData) {
   try {
     std::vector<uint8_t> out;
 
@@ -192,9 +196,13 @@ bool cGIF::Save(const std::string& Filename) {
       }
 
       // Image data.
-      const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(surface, paletteBits);
-      out.push_back(codeSize);
-      mGIFLZWEnc::EncodeFrame(out, surface, uint8_t(codeSize + 1), frame.interlaced);
+      if (writeFrameData) {
+        writeFrameData(out, n, paletteBits);
+      } else {
+        const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(surface, paletteBits);
+        out.push_back(codeSize);
+        mGIFLZWEnc::EncodeFrame(out, surface, uint8_t(codeSize + 1), frame.interlaced);
+      }
       out.push_back(kBlockTerminator);
     }
 

@@ -1,5 +1,6 @@
 #include "optimizer/reduction.h"
 
+#include "optimizer/best_reduction.h"
 #include "optimizer/pipeline.h"
 
 namespace lumatrim {
@@ -29,7 +30,9 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
     return result;
   }
   result.note = oGIF.LoadNote();
-  const bool saved = pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
+  const bool saved =
+      options.best ? best::SaveSmallest(oGIF, result.outputPath, options)
+                   : pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
                                            options.secondPaletteOptimization,
                                            options.disableInterlacing, options.removeComments);
   result.status = saved ? ReductionStatus::Reduced : ReductionStatus::NotSaved;

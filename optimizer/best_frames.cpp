@@ -1,0 +1,320 @@
+#include "optimizer/best_frames.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <unordered_map>
+
+#include "optimizer/passes.h"
+#include "optimizer/pixel_grid.h"
+
+namespace lumatrim::best {
+
+namespace {
+
+// Canvas values: red, green and blue in the low 24 bits for a colour; a value with a high byte
+// for a spot where nothing is shown.
+constexpr uint32_t kNothingShown = 0xFF000000;
+
+// Per pixel of a frame, what it may be sent as: an index (0 to 255) or the frame's transparent
+// index, whichever that turns out to be.
+constexpr uint16_t kTransparentWillDo = 256;
+
+uint32_t ColorOf(const uint8_t* palette, uint8_t index) {
+  const uint8_t* entry = palette + 4 * size_t(index);
+  return uint32_t(entry[2]) | (uint32_t(entry[1]) << 8) | (uint32_t(entry[0]) << 16);
+}
+
+int PaletteBits(int entries) {
+  int bits = 1;
+  while (bits < 8 && (1 << bits) < entries) ++bits;
+  return bits;
+}
+
+// The part of the screen a frame covers, in screen coordinates.
+struct Clip {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  bool Empty() const { return right <= left || bottom <= top; }
+};
+
+// What the screen shows, frame after frame, as a viewer plays the document.
+class Screen {
+ public:
+  Screen(int32_t width, int32_t height)
+      : width_(width), height_(height), pixels_(size_t(width) * size_t(height), kNothingShown) {}
+
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  uint32_t At(int32_t x, int32_t y) const {
+    return pixels_[size_t(y) * size_t(width_) + size_t(x)];
+  }
+
+  Clip ClipOf(int32_t left, int32_t top, int32_t width, int32_t height) const {
+    return Clip{std::max(left, 0), std::max(top, 0), std::min(left + width, width_),
+                std::min(top + height, height_)};
+  }
+
+  // Draws frame n, then takes it away as its disposal says, so that the screen holds what the
+  // next frame is drawn over.
+  void Play(const cGIF& gif, int16_t n) {
+    const cDIB& image = *gif.FrameDIBXOR(n);
+    const int32_t left = gif.FrameLeft(n);
+    const int32_t top = gif.FrameTop(n);
+    const Clip clip = ClipOf(left, top, image.Width(), image.Height());
+    const int32_t disposal = gif.FrameDisposalMethod(n);
+    std::vector<uint32_t> before;
+    if (disposal == 3) before = Copy(clip);
+    if (image.BPP() == 8 && image.lpBits() != nullptr && !clip.Empty()) {
+      const uint8_t* palette =
+          gif.LocalPaletteUsed(n) ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
+      const bool transparent = gif.FrameUseTransparentColor(n);
+      const uint8_t t = gif.FrameTransparentColorIndex(n);
+      for (int32_t y = clip.top; y < clip.bottom; ++y) {
+        const uint8_t* row = image.lpBits() + size_t(y - top) * size_t(image.BytesPerScanline());
+        uint32_t* out = &pixels_[size_t(y) * size_t(width_)];
+        for (int32_t x = clip.left; x < clip.right; ++x) {
+          const uint8_t index = row[x - left];
+          if (!(transparent && index == t)) out[x] = ColorOf(palette, index);
+        }
+      }
+    }
+    if (disposal == 2) {
+      Fill(clip, kNothingShown);
+    } else if (disposal == 3) {
+      Restore(clip, before);
+    }
+  }
+
+ private:
+  std::vector<uint32_t> Copy(const Clip& clip) const {
+    std::vector<uint32_t> copy;
+    for (int32_t y = clip.top; y < clip.bottom; ++y) {
+      const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
+      copy.insert(copy.end(), row + clip.left, row + clip.right);
+    }
+    return copy;
+  }
+  void Fill(const Clip& clip, uint32_t value) {
+    for (int32_t y = clip.top; y < clip.bottom; ++y) {
+      const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
+      std::fill(row + clip.left, row + clip.right, value);
+    }
+  }
+  void Restore(const Clip& clip, const std::vector<uint32_t>& copy) {
+    auto from = copy.begin();
+    for (int32_t y = clip.top; y < clip.bottom; ++y) {
+      const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
+      std::copy(from, from + (clip.right - clip.left), row + clip.left);
+      from += clip.right - clip.left;
+    }
+  }
+
+  int32_t width_;
+  int32_t height_;
+  std::vector<uint32_t> pixels_;
+};
+
+// The first index of each colour of a palette, leaving out the transparent index.
+class ColorIndex {
+ public:
+  ColorIndex(const uint8_t* palette, int entries, int transparent) {
+    for (int i = std::min(entries, 256) - 1; i >= 0; --i) {
+      if (i != transparent) first_[ColorOf(palette, uint8_t(i))] = uint8_t(i);
+    }
+  }
+  // The index of color, or -1 when the palette lacks it.
+  int Find(uint32_t color) const {
+    const auto it = first_.find(color);
+    return it == first_.end() ? -1 : it->second;
+  }
+
+ private:
+  std::unordered_map<uint32_t, uint8_t> first_;
+};
+
+bool TakenAway(int32_t disposal) {
+  return disposal == 2 || disposal == 3;
+}
+
+// What one frame needs: per pixel (row by row, the frame's width a row) what it may be sent as,
+// and the rectangle around the pixels that change the screen.
+struct FrameNeeds {
+  std::vector<uint16_t> choice;
+  Rect changed;
+};
+
+FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
+  const cDIB& image = *gif.FrameDIBXOR(n);
+  const int32_t width = image.Width();
+  const int32_t height = image.Height();
+  const int32_t left = gif.FrameLeft(n);
+  const int32_t top = gif.FrameTop(n);
+  const bool local = gif.LocalPaletteUsed(n);
+  const uint8_t* palette = local ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
+  const int entries = local ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
+  const bool transparent = gif.FrameUseTransparentColor(n);
+  const uint8_t t = gif.FrameTransparentColorIndex(n);
+  const ColorIndex colors(palette, entries, transparent ? t : -1);
+
+  FrameNeeds needs;
+  needs.choice.resize(size_t(width) * size_t(height));
+  int32_t x0 = width, y0 = height, x1 = -1, y1 = -1;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
+    uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t index = row[x];
+      const uint32_t shown = screen.At(left + x, top + y);
+      choice[x] = index;
+      if (transparent && index == t) {
+        // Shows what is there; so does any index of the colour that is there.
+        if (shown != kNothingShown) {
+          const int same = colors.Find(shown);
+          if (same >= 0) choice[x] = uint16_t(same);
+        }
+      } else if (ColorOf(palette, index) == shown) {
+        choice[x] = kTransparentWillDo;
+      } else {
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+      }
+    }
+  }
+  if (x1 >= 0) needs.changed = Rect{x0, y0, x1 + 1, y1 + 1};
+  return needs;
+}
+
+// An index of the frame's table that no pixel in keep sends, preferring small ones (they keep the
+// LZW code size down); -1 when every index is taken.
+int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& keep) {
+  const cDIB& image = *gif.FrameDIBXOR(n);
+  std::array<bool, 256> used{};
+  for (int32_t y = keep.top; y < keep.bottom; ++y) {
+    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())];
+    for (int32_t x = keep.left; x < keep.right; ++x) {
+      used[row[x]] = true;
+      if (choice[x] < 256) used[choice[x]] = true;
+    }
+  }
+  const int entries =
+      gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
+  const int tableSize = 1 << PaletteBits(entries);
+  for (int i = 0; i < tableSize; ++i) {
+    if (!used[size_t(i)]) return i;
+  }
+  return -1;
+}
+
+// The alternatives of the pixels in keep, with transparent standing for "transparent will do"
+// (or the pixel's own index when the frame has no transparent index); empty when no pixel has
+// any.
+PixelAlternatives AlternativesIn(const cGIF& gif, int16_t n, const FrameNeeds& needs,
+                                 const Rect& keep, int transparent) {
+  const cDIB& image = *gif.FrameDIBXOR(n);
+  PixelAlternatives alternatives;
+  alternatives.reserve(size_t(keep.right - keep.left) * size_t(keep.bottom - keep.top));
+  bool any = false;
+  for (int32_t y = keep.top; y < keep.bottom; ++y) {
+    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())];
+    for (int32_t x = keep.left; x < keep.right; ++x) {
+      uint8_t value = row[x];
+      if (choice[x] == kTransparentWillDo) {
+        if (transparent >= 0) value = uint8_t(transparent);
+      } else {
+        value = uint8_t(choice[x]);
+      }
+      any = any || value != row[x];
+      alternatives.push_back(value);
+    }
+  }
+  if (!any) alternatives.clear();
+  return alternatives;
+}
+
+// Whether a frame is one this pass can follow: 8-bit pixels wholly on the screen.
+bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
+  const cDIB& image = *gif.FrameDIBXOR(n);
+  if (image.BPP() != 8 || image.lpBits() == nullptr || image.Width() <= 0 || image.Height() <= 0) {
+    return false;
+  }
+  const int32_t left = gif.FrameLeft(n);
+  const int32_t top = gif.FrameTop(n);
+  return left >= 0 && top >= 0 && left + image.Width() <= screen.Width() &&
+         top + image.Height() <= screen.Height();
+}
+
+}  // namespace
+
+std::optional<std::vector<PixelAlternatives>> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget) {
+  const int32_t width = uint16_t(oGIF.ScreenWidth());
+  const int32_t height = uint16_t(oGIF.ScreenHeight());
+  // The screen, and a copy of it under a frame with disposal 3.
+  if (uint64_t(width) * uint64_t(height) * 8 > memoryBudget) return std::nullopt;
+
+  std::vector<PixelAlternatives> alternatives(size_t(oGIF.FramesCount()) + 1);
+  try {
+    Screen screen(width, height);
+    for (int16_t n = 1; n <= oGIF.FramesCount();) {
+      if (!Followable(oGIF, n, screen)) {
+        screen.Play(oGIF, n);
+        ++n;
+        continue;
+      }
+      const FrameNeeds needs = Compare(oGIF, n, screen);
+      screen.Play(oGIF, n);
+
+      const cDIB& image = *oGIF.FrameDIBXOR(n);
+      const Rect whole{0, 0, image.Width(), image.Height()};
+      const int32_t disposal = oGIF.FrameDisposalMethod(n);
+      // Disposal 2 clears the whole rectangle afterwards: it must stay as large as it is.
+      const bool mayCrop = disposal != 2;
+      Rect keep = mayCrop ? needs.changed : whole;
+      if (keep.Empty()) {
+        // Nothing changes the screen. The frame may go when the picture before it stays on
+        // show for its time, as long as the sum of the times fits.
+        const bool mayDrop =
+            n > 1 && !TakenAway(disposal) && !TakenAway(oGIF.FrameDisposalMethod(int16_t(n - 1))) &&
+            int32_t(uint16_t(oGIF.FrameDelay(int16_t(n - 1)))) + uint16_t(oGIF.FrameDelay(n)) <=
+                32767;
+        if (mayDrop) {
+          oGIF.FrameDelay(int16_t(n - 1), int16_t(uint16_t(oGIF.FrameDelay(int16_t(n - 1))) +
+                                                  uint16_t(oGIF.FrameDelay(n))));
+          oGIF.FrameRemove(n);
+          alternatives.erase(alternatives.begin() + n);
+          continue;
+        }
+        keep = Rect{0, 0, 1, 1};
+      }
+
+      int transparent = oGIF.FrameUseTransparentColor(n) ? oGIF.FrameTransparentColorIndex(n) : -1;
+      PixelAlternatives chosen = AlternativesIn(oGIF, n, needs, keep, -1);
+      const bool anyTransparentWillDo =
+          std::any_of(needs.choice.begin(), needs.choice.end(),
+                      [](uint16_t c) { return c == kTransparentWillDo; });
+      if (transparent < 0 && anyTransparentWillDo) transparent = FreeIndex(oGIF, n, needs, keep);
+      PixelAlternatives withTransparent = AlternativesIn(oGIF, n, needs, keep, transparent);
+
+      if (keep != whole && !CropFrame(oGIF, n, keep)) {
+        ++n;  // a frame that could not be cropped keeps what it had, without choices
+        continue;
+      }
+      if (transparent >= 0 && !withTransparent.empty()) {
+        oGIF.FrameUseTransparentColor(n, true);
+        oGIF.FrameTransparentColorIndex(n, uint8_t(transparent));
+        chosen = std::move(withTransparent);
+      }
+      alternatives[size_t(n)] = std::move(chosen);
+      ++n;
+    }
+  } catch (const std::exception&) {
+    // Every frame handled so far shows what it showed; the rest are as they were.
+  }
+  alternatives.resize(size_t(oGIF.FramesCount()) + 1);
+  return alternatives;
+}
+
+}  // namespace lumatrim::best
