@@ -44,6 +44,8 @@ class cGIF {
       std::function<void(std::vector<uint8_t>& out, int16_t nFrame, int paletteBits)>;
   // Save with the image data of every frame from writeFrameData instead of the built-in encoder.
   bool Save(const std::string& Filename, const FrameDataWriter& writeFrameData);
+  // The bytes Save would write, into out.
+  bool SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData);
   void Destroy();
 
   // Rendering.

@@ -127,6 +127,15 @@ bool cGIF::Save(const std::string& Filename) {
 bool cGIF::Save(const std::string& Filename, const FrameDataWriter& writeFrameData) {
   try {
     std::vector<uint8_t> out;
+    return SaveToMemory(out, writeFrameData) && WriteWholeFile(Filename, out);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData) {
+  try {
+    out.clear();
 
     // Header. A document without frames needs nothing of 89a but its comments.
     const bool hasTrailingComments = trailingComments_.size() > 1;
@@ -210,7 +219,7 @@ bool cGIF::Save(const std::string& Filename, const FrameDataWriter& writeFrameDa
     out.push_back(kTrailer);
 
     screen_[4] = screenFlags;
-    return WriteWholeFile(Filename, out);
+    return true;
   } catch (...) {
     // Save answers; it never throws. Nothing has reached the target at this point.
     return false;

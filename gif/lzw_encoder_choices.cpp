@@ -82,14 +82,15 @@ class Compressor {
       return;
     }
     size_t at = 0;
-    int32_t root = ChooseRoot(at);
+    int32_t root = ChooseRoot(at, -1);
     for (;;) {
       size_t length = 0;
-      const int32_t code = LongestMatch(at, root, length);
+      int32_t last = root;
+      const int32_t code = LongestMatch(at, root, length, last);
       Emit(code);
       at += length;
       if (at >= n) break;
-      root = ChooseRoot(at);
+      root = ChooseRoot(at, last);
       if (next_ < kCodeLimit) {
         AddString(code, root);
       } else {
@@ -125,44 +126,67 @@ class Compressor {
   }
 
   // The longest dictionary string that the image can show from position at on, starting with
-  // root. Where a pixel offers two values that both go on, the one equal to the value before it
-  // is taken: runs of either value are what repeats in an image.
-  int32_t LongestMatch(size_t at, int32_t root, size_t& length) const {
-    int32_t code = root;
-    int32_t last = root;
-    size_t j = at + 1;
+  // root. Where a pixel offers two values that both go on, both ways are followed (depth first,
+  // the alternative first) at up to kBranches such points, beyond them the alternative alone;
+  // the deepest string found wins. lastValue receives the value of its last pixel.
+  int32_t LongestMatch(size_t at, int32_t root, size_t& length, int32_t& lastValue) const {
     const size_t n = pixels_.size();
     const size_t stride = size_t(alphabet_);
     const int16_t* children = children_.data();
-    while (j < n) {
-      const int16_t* row = children + size_t(code) * stride;
-      int32_t value = pixels_[j];
-      int32_t other = alternatives_[j];
-      if (other == last) std::swap(value, other);
-      int16_t child = row[value];
-      if (child == 0) {
-        value = other;
-        child = row[value];
-        if (child == 0) break;
+    int32_t bestCode = root;
+    size_t bestEnd = at + 1;
+    lastValue = root;
+    struct Step {
+      int32_t code;
+      int32_t value;
+      size_t end;
+    };
+    // Each branch point leaves one step on the stack; the search stops taking new branches
+    // after kBranches of them, and follows single ways to their end.
+    Step stack[kBranches + 2];
+    size_t depth = 0;
+    int branches = 0;
+    stack[depth++] = Step{root, root, at + 1};
+    while (depth > 0) {
+      const Step step = stack[--depth];
+      if (step.end > bestEnd) {
+        bestCode = step.code;
+        bestEnd = step.end;
+        lastValue = step.value;
       }
-      code = child;
-      last = value;
-      ++j;
+      if (step.end >= n) continue;
+      const int16_t* row = children + size_t(step.code) * stride;
+      const int32_t own = pixels_[step.end];
+      const int32_t other = alternatives_[step.end];
+      const int16_t ownChild = row[own];
+      const int16_t otherChild = other != own ? row[other] : int16_t(0);
+      if (ownChild != 0 && otherChild != 0 && branches < kBranches) {
+        ++branches;
+        stack[depth++] = Step{ownChild, own, step.end + 1};
+        stack[depth++] = Step{otherChild, other, step.end + 1};
+      } else if (otherChild != 0) {
+        stack[depth++] = Step{otherChild, other, step.end + 1};
+      } else if (ownChild != 0) {
+        stack[depth++] = Step{ownChild, own, step.end + 1};
+      }
     }
-    length = j - at;
-    return code;
+    length = bestEnd - at;
+    return bestCode;
   }
 
   // The value a new string starts with where the pixel offers two: the one whose match reaches
-  // further, the pixel's own on a tie.
-  int32_t ChooseRoot(size_t at) const {
+  // further; on a tie the one that goes on from the pixel before, else the alternative (in
+  // practice the transparent index, whose runs grow long).
+  int32_t ChooseRoot(size_t at, int32_t previous) const {
     const int32_t own = pixels_[at];
     const int32_t other = alternatives_[at];
     if (own == other) return own;
     size_t ownLength = 0, otherLength = 0;
-    LongestMatch(at, own, ownLength);
-    LongestMatch(at, other, otherLength);
-    return otherLength > ownLength ? other : own;
+    int32_t unused = 0;
+    LongestMatch(at, own, ownLength, unused);
+    LongestMatch(at, other, otherLength, unused);
+    if (ownLength != otherLength) return otherLength > ownLength ? other : own;
+    return previous == own ? own : other;
   }
 
   // Codes go out in the width the decoder reads them with: it has added one string per code
@@ -184,6 +208,8 @@ class Compressor {
   std::span<const uint8_t> pixels_;
   std::span<const uint8_t> alternatives_;
   BitWriter& writer_;
+  // Branch points the search for the longest match follows both ways.
+  static constexpr int kBranches = 16;
   int32_t next_ = 0;
   int32_t codesSinceClear_ = 0;
   bool started_ = false;

@@ -54,16 +54,18 @@ class Screen {
                 std::min(top + height, height_)};
   }
 
-  // Draws frame n, then takes it away as its disposal says, so that the screen holds what the
-  // next frame is drawn over.
-  void Play(const cGIF& gif, int16_t n) {
+  Clip ClipOf(const cGIF& gif, int16_t n) const {
+    const cDIB& image = *gif.FrameDIBXOR(n);
+    return ClipOf(gif.FrameLeft(n), gif.FrameTop(n), image.Width(), image.Height());
+  }
+
+  // Draws frame n and answers what lay under it.
+  std::vector<uint32_t> Draw(const cGIF& gif, int16_t n) {
     const cDIB& image = *gif.FrameDIBXOR(n);
     const int32_t left = gif.FrameLeft(n);
     const int32_t top = gif.FrameTop(n);
-    const Clip clip = ClipOf(left, top, image.Width(), image.Height());
-    const int32_t disposal = gif.FrameDisposalMethod(n);
-    std::vector<uint32_t> before;
-    if (disposal == 3) before = Copy(clip);
+    const Clip clip = ClipOf(gif, n);
+    std::vector<uint32_t> under = Copy(clip);
     if (image.BPP() == 8 && image.lpBits() != nullptr && !clip.Empty()) {
       const uint8_t* palette =
           gif.LocalPaletteUsed(n) ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
@@ -78,11 +80,41 @@ class Screen {
         }
       }
     }
+    return under;
+  }
+
+  // Takes frame n away as its disposal says, once its time is up.
+  void TakeAway(const cGIF& gif, int16_t n, const std::vector<uint32_t>& under) {
+    const int32_t disposal = gif.FrameDisposalMethod(n);
     if (disposal == 2) {
-      Fill(clip, kNothingShown);
+      Fill(ClipOf(gif, n), kNothingShown);
     } else if (disposal == 3) {
-      Restore(clip, before);
+      Restore(ClipOf(gif, n), under);
     }
+  }
+
+  // Whether frame next draws a colour wherever frame n's rectangle now shows one: then clearing
+  // that rectangle before next is drawn changes nothing that is seen.
+  bool Covers(const cGIF& gif, int16_t n, int16_t next) const {
+    const Clip clip = ClipOf(gif, n);
+    const cDIB& image = *gif.FrameDIBXOR(next);
+    if (image.BPP() != 8 || image.lpBits() == nullptr) return false;
+    const int32_t left = gif.FrameLeft(next);
+    const int32_t top = gif.FrameTop(next);
+    const bool transparent = gif.FrameUseTransparentColor(next);
+    const uint8_t t = gif.FrameTransparentColorIndex(next);
+    for (int32_t y = clip.top; y < clip.bottom; ++y) {
+      for (int32_t x = clip.left; x < clip.right; ++x) {
+        if (At(x, y) == kNothingShown) continue;
+        if (x < left || y < top || x >= left + image.Width() || y >= top + image.Height()) {
+          return false;
+        }
+        const uint8_t index =
+            image.lpBits()[size_t(y - top) * size_t(image.BytesPerScanline()) + size_t(x - left)];
+        if (transparent && index == t) return false;
+      }
+    }
+    return true;
   }
 
  private:
@@ -141,7 +173,21 @@ bool TakenAway(int32_t disposal) {
 struct FrameNeeds {
   std::vector<uint16_t> choice;
   Rect changed;
+  // Around the pixels under which the screen shows something: clearing the frame's rectangle
+  // changes the screen there.
+  Rect overShown;
 };
+
+void Include(Rect& r, int32_t x, int32_t y) {
+  if (r.Empty()) {
+    r = Rect{x, y, x + 1, y + 1};
+    return;
+  }
+  r.left = std::min(r.left, x);
+  r.top = std::min(r.top, y);
+  r.right = std::max(r.right, x + 1);
+  r.bottom = std::max(r.bottom, y + 1);
+}
 
 FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
   const cDIB& image = *gif.FrameDIBXOR(n);
@@ -166,6 +212,7 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
       const uint8_t index = row[x];
       const uint32_t shown = screen.At(left + x, top + y);
       choice[x] = index;
+      if (shown != kNothingShown) Include(needs.overShown, x, y);
       if (transparent && index == t) {
         // Shows what is there; so does any index of the colour that is there.
         if (shown != kNothingShown) {
@@ -235,6 +282,36 @@ PixelAlternatives AlternativesIn(const cGIF& gif, int16_t n, const FrameNeeds& n
   return alternatives;
 }
 
+bool HasTransparentWillDo(const FrameNeeds& needs, int32_t width, const Rect& keep) {
+  for (int32_t y = keep.top; y < keep.bottom; ++y) {
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
+    for (int32_t x = keep.left; x < keep.right; ++x) {
+      if (choice[x] == kTransparentWillDo) return true;
+    }
+  }
+  return false;
+}
+
+// A new last entry for the frame's palette, to serve as its transparent index; -1 when the
+// palette is full. Frames on the global palette share one such entry.
+int GrowPalette(cGIF& gif, int16_t n, int& grownGlobalIndex) {
+  if (gif.LocalPaletteUsed(n)) {
+    const int16_t entries = gif.LocalPaletteEntries(n);
+    if (entries >= 256) return -1;
+    gif.LocalPaletteEntries(n, int16_t(entries + 1));
+    return entries;
+  }
+  if (grownGlobalIndex >= 0) return grownGlobalIndex;
+  const int16_t entries = gif.GlobalPaletteEntries();
+  if (!gif.GlobalPaletteExists() || entries >= 256) return -1;
+  gif.GlobalPaletteEntries(int16_t(entries + 1));
+  for (int16_t f = 1; f <= gif.FramesCount(); ++f) {
+    if (!gif.LocalPaletteUsed(f)) gif.LocalPaletteEntries(f, int16_t(entries + 1));
+  }
+  grownGlobalIndex = entries;
+  return entries;
+}
+
 // Whether a frame is one this pass can follow: 8-bit pixels wholly on the screen.
 bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
   const cDIB& image = *gif.FrameDIBXOR(n);
@@ -249,30 +326,45 @@ bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
 
 }  // namespace
 
-std::optional<std::vector<PixelAlternatives>> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget) {
+std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, bool growPalettes) {
   const int32_t width = uint16_t(oGIF.ScreenWidth());
   const int32_t height = uint16_t(oGIF.ScreenHeight());
   // The screen, and a copy of it under a frame with disposal 3.
   if (uint64_t(width) * uint64_t(height) * 8 > memoryBudget) return std::nullopt;
 
-  std::vector<PixelAlternatives> alternatives(size_t(oGIF.FramesCount()) + 1);
+  ReducedFrames result;
+  std::vector<PixelAlternatives>& alternatives = result.alternatives;
+  alternatives.resize(size_t(oGIF.FramesCount()) + 1);
+  int grownGlobalIndex = -1;
   try {
     Screen screen(width, height);
     for (int16_t n = 1; n <= oGIF.FramesCount();) {
-      if (!Followable(oGIF, n, screen)) {
-        screen.Play(oGIF, n);
+      const bool followable = Followable(oGIF, n, screen);
+      FrameNeeds needs;
+      if (followable) needs = Compare(oGIF, n, screen);
+      const std::vector<uint32_t> under = screen.Draw(oGIF, n);
+      // A frame cleared away only to be drawn over where it showed anything needs no clearing.
+      if (followable && oGIF.FrameDisposalMethod(n) == 2 && n < oGIF.FramesCount() &&
+          screen.Covers(oGIF, n, int16_t(n + 1))) {
+        oGIF.FrameDisposalMethod(n, 1);
+      }
+      screen.TakeAway(oGIF, n, under);
+      if (!followable) {
         ++n;
         continue;
       }
-      const FrameNeeds needs = Compare(oGIF, n, screen);
-      screen.Play(oGIF, n);
 
       const cDIB& image = *oGIF.FrameDIBXOR(n);
       const Rect whole{0, 0, image.Width(), image.Height()};
       const int32_t disposal = oGIF.FrameDisposalMethod(n);
-      // Disposal 2 clears the whole rectangle afterwards: it must stay as large as it is.
-      const bool mayCrop = disposal != 2;
-      Rect keep = mayCrop ? needs.changed : whole;
+      Rect keep = needs.changed;
+      if (disposal == 2) {
+        // The rectangle it clears must still take away whatever was seen under it.
+        if (!needs.overShown.Empty()) Include(keep, needs.overShown.left, needs.overShown.top);
+        if (!needs.overShown.Empty()) {
+          Include(keep, needs.overShown.right - 1, needs.overShown.bottom - 1);
+        }
+      }
       if (keep.Empty()) {
         // Nothing changes the screen. The frame may go when the picture before it stays on
         // show for its time, as long as the sum of the times fits.
@@ -292,10 +384,11 @@ std::optional<std::vector<PixelAlternatives>> ReduceFrames(cGIF& oGIF, uint64_t 
 
       int transparent = oGIF.FrameUseTransparentColor(n) ? oGIF.FrameTransparentColorIndex(n) : -1;
       PixelAlternatives chosen = AlternativesIn(oGIF, n, needs, keep, -1);
-      const bool anyTransparentWillDo =
-          std::any_of(needs.choice.begin(), needs.choice.end(),
-                      [](uint16_t c) { return c == kTransparentWillDo; });
-      if (transparent < 0 && anyTransparentWillDo) transparent = FreeIndex(oGIF, n, needs, keep);
+      if (transparent < 0 && HasTransparentWillDo(needs, image.Width(), keep)) {
+        transparent = FreeIndex(oGIF, n, needs, keep);
+        result.paletteFull = result.paletteFull || transparent < 0;
+        if (transparent < 0 && growPalettes) transparent = GrowPalette(oGIF, n, grownGlobalIndex);
+      }
       PixelAlternatives withTransparent = AlternativesIn(oGIF, n, needs, keep, transparent);
 
       if (keep != whole && !CropFrame(oGIF, n, keep)) {
@@ -314,7 +407,7 @@ std::optional<std::vector<PixelAlternatives>> ReduceFrames(cGIF& oGIF, uint64_t 
     // Every frame handled so far shows what it showed; the rest are as they were.
   }
   alternatives.resize(size_t(oGIF.FramesCount()) + 1);
-  return alternatives;
+  return result;
 }
 
 }  // namespace lumatrim::best

@@ -4,7 +4,9 @@
 // it changes nothing; every pixel it keeps that would not change the screen may be sent either as
 // its own index or as the frame's transparent index, and the encoder picks whichever compresses
 // better. A frame that has no transparent index gets one where its palette has an index that none
-// of its pixels uses.
+// of its pixels uses, or, with growPalettes, a new entry at the end of its palette (which may
+// double the size of the table written). A frame taken away with disposal 2 that the next frame
+// draws over wherever it showed something is left on the screen instead.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +22,17 @@ namespace lumatrim::best {
 // frame has no choices.
 using PixelAlternatives = std::vector<uint8_t>;
 
-// Crops, drops and gives transparency to the frames of oGIF as described above, and answers the
-// alternatives of each remaining frame (element 0 unused, 1 to FramesCount). Frames are left as
-// they are where a frame lies partly outside the screen or holds no 8-bit pixels; the answer then
-// has no choices for them. A failure part way leaves every frame showing what it showed. Answers
-// nothing, and changes nothing, when the screen is too large to play within memoryBudget bytes.
-std::optional<std::vector<PixelAlternatives>> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget);
+struct ReducedFrames {
+  // The alternatives of each frame (element 0 unused, 1 to FramesCount).
+  std::vector<PixelAlternatives> alternatives;
+  // Some frame would have taken a transparent index but its palette had no index to spare.
+  bool paletteFull = false;
+};
+
+// Crops, drops and gives transparency to the frames of oGIF as described above. Frames are left
+// as they are where they lie partly outside the screen or hold no 8-bit pixels; they then have no
+// choices. A failure part way leaves every frame showing what it showed. Answers nothing, and
+// changes nothing, when the screen is too large to play within memoryBudget bytes.
+std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, bool growPalettes);
 
 }  // namespace lumatrim::best

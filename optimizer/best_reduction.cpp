@@ -1,6 +1,7 @@
 #include "optimizer/best_reduction.h"
 
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "gif/interlace.h"
@@ -37,48 +38,55 @@ class FrameDataWriter {
 
   void operator()(std::vector<uint8_t>& out, int16_t n, int /*paletteBits*/) {
     const cDIB& surface = *gif_.FrameDIBXOR(n);
-    pixels_.clear();
-    choices_.clear();
     const bool hasPixels = surface.BPP() == 8 && surface.lpBits() != nullptr &&
                            surface.Width() > 0 && surface.Height() > 0;
+    const size_t width = hasPixels ? size_t(surface.Width()) : 0;
+    const size_t height = hasPixels ? size_t(surface.Height()) : 0;
     const PixelAlternatives* alternatives =
         size_t(n) < alternatives_.size() ? &alternatives_[size_t(n)] : nullptr;
-    const size_t width = hasPixels ? size_t(surface.Width()) : 0;
     if (alternatives != nullptr &&
-        alternatives->size() != width * size_t(std::max(surface.Height(), 0))) {
+        (alternatives->empty() || alternatives->size() != width * height)) {
       alternatives = nullptr;
     }
-    if (alternatives != nullptr && alternatives->empty()) alternatives = nullptr;
-    if (hasPixels) {
-      for (InterlaceRows rows(surface.Height(), gif_.FrameInterlaced(n)); !rows.Done();
-           rows.Next()) {
-        const uint8_t* row =
-            surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
-        pixels_.insert(pixels_.end(), row, row + width);
-        if (alternatives != nullptr) {
-          const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
-          choices_.insert(choices_.end(), from, from + std::ptrdiff_t(width));
-        }
+    pixels_.clear();
+    choices_.clear();
+    for (InterlaceRows rows(int32_t(height), gif_.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
+      const uint8_t* row =
+          surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
+      pixels_.insert(pixels_.end(), row, row + width);
+      if (alternatives != nullptr) {
+        const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
+        choices_.insert(choices_.end(), from, from + std::ptrdiff_t(width));
       }
     }
 
     const int ownSize = lzw_choices::SmallestCodeSize(pixels_);
-    out.push_back(uint8_t(ownSize));
     const size_t start = out.size();
+    out.push_back(uint8_t(ownSize));
     encoder_.Encode(out, pixels_, pixels_, ownSize);
     if (alternatives == nullptr) return;
 
-    trial_.clear();
+    // Every alternative taken (the transparent index wherever it will do), and the encoder's
+    // free choice pixel by pixel.
     const int choiceSize = std::max(ownSize, lzw_choices::SmallestCodeSize(choices_));
-    trial_.push_back(uint8_t(choiceSize));
-    encoder_.Encode(trial_, pixels_, choices_, choiceSize);
-    if (trial_.size() < out.size() - start + 1) {
-      out.resize(start - 1);
+    Try(out, start, choices_, choices_, lzw_choices::SmallestCodeSize(choices_));
+    Try(out, start, pixels_, choices_, choiceSize);
+  }
+
+ private:
+  // Encodes values (or their alternatives) and keeps the result in place of the image data from
+  // start on when it is shorter.
+  void Try(std::vector<uint8_t>& out, size_t start, const std::vector<uint8_t>& values,
+           const std::vector<uint8_t>& alternatives, int codeSize) {
+    trial_.clear();
+    trial_.push_back(uint8_t(codeSize));
+    encoder_.Encode(trial_, values, alternatives, codeSize);
+    if (trial_.size() < out.size() - start) {
+      out.resize(start);
       out.insert(out.end(), trial_.begin(), trial_.end());
     }
   }
 
- private:
   const cGIF& gif_;
   std::vector<PixelAlternatives> alternatives_;
   lzw_choices::ChoiceEncoder encoder_;
@@ -87,42 +95,70 @@ class FrameDataWriter {
   std::vector<uint8_t> trial_;
 };
 
+struct Optimized {
+  std::optional<FrameDataWriter> writer;
+  bool paletteFull = false;
+};
+
+// Runs the passes over a loaded document; answers the writer of its image data.
+Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
+  // A background index that names no colour of the loaded file must not come to name one.
+  const bool backgroundNamesNoColor =
+      !oGIF.GlobalPaletteExists() ||
+      oGIF.ScreenBackgroundColorIndex() >= oGIF.GlobalPaletteEntries();
+
+  NormalizeFrameProperties(oGIF);
+  OptimizePalettes(oGIF);
+  if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
+  auto frames = ReduceFrames(oGIF, options.memoryBudget, growPalettes);
+  if (!frames) {
+    // A screen too large to play: the default frame passes, which need no screen.
+    if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, CropChangedArea);
+    CropTransparentBorders(oGIF);
+    frames.emplace();
+  }
+
+  const int16_t n = oGIF.FramesCount();
+  if (options.disableInterlacing) {
+    for (int16_t i = 1; i <= n; ++i) oGIF.FrameInterlaced(i, false);
+  }
+  if (options.removeComments) {
+    for (int16_t i = 1; i <= n; ++i) oGIF.FrameCommentRemoveAll(i);
+    oGIF.TrailingCommentRemoveAll();
+  }
+  if (backgroundNamesNoColor && oGIF.GlobalPaletteExists()) {
+    const int32_t padded = PaddedGlobalEntries(oGIF);
+    if (padded < 256 && oGIF.ScreenBackgroundColorIndex() < padded) {
+      oGIF.ScreenBackgroundColorIndex(255);
+    }
+  }
+  Optimized optimized;
+  optimized.paletteFull = frames->paletteFull;
+  optimized.writer.emplace(oGIF, std::move(frames->alternatives));
+  return optimized;
+}
+
 }  // namespace
 
-bool SaveSmallest(cGIF& oGIF, const std::string& path, const ReductionOptions& options) {
+bool SaveSmallest(cGIF& oGIF, const std::string& path, const ReductionOptions& options,
+                  const std::string& inputPath) {
   try {
-    // A background index that names no colour of the loaded file must not come to name one.
-    const bool backgroundNamesNoColor =
-        !oGIF.GlobalPaletteExists() ||
-        oGIF.ScreenBackgroundColorIndex() >= oGIF.GlobalPaletteEntries();
-
-    NormalizeFrameProperties(oGIF);
-    OptimizePalettes(oGIF);
-    if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
-    auto alternatives = ReduceFrames(oGIF, options.memoryBudget);
-    if (!alternatives) {
-      // A screen too large to play: the default frame passes, which need no screen.
-      if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, CropChangedArea);
-      CropTransparentBorders(oGIF);
-      alternatives.emplace();
-    }
-
-    const int16_t n = oGIF.FramesCount();
-    if (options.disableInterlacing) {
-      for (int16_t i = 1; i <= n; ++i) oGIF.FrameInterlaced(i, false);
-    }
-    if (options.removeComments) {
-      for (int16_t i = 1; i <= n; ++i) oGIF.FrameCommentRemoveAll(i);
-      oGIF.TrailingCommentRemoveAll();
-    }
-    if (backgroundNamesNoColor && oGIF.GlobalPaletteExists()) {
-      const int32_t padded = PaddedGlobalEntries(oGIF);
-      if (padded < 256 && oGIF.ScreenBackgroundColorIndex() < padded) {
-        oGIF.ScreenBackgroundColorIndex(255);
+    Optimized tight = Optimize(oGIF, options, false);
+    if (tight.paletteFull && !inputPath.empty()) {
+      // Some frame had no index to spare for transparency: try again with palettes grown by an
+      // entry where that helps, and keep whichever file is smaller.
+      std::vector<uint8_t> tightBytes, grownBytes;
+      cGIF grown;
+      grown.MemoryBudget(options.memoryBudget);
+      if (oGIF.SaveToMemory(tightBytes, std::ref(*tight.writer)) && grown.LoadFromFile(inputPath)) {
+        Optimized roomy = Optimize(grown, options, true);
+        if (grown.SaveToMemory(grownBytes, std::ref(*roomy.writer)) &&
+            grownBytes.size() < tightBytes.size()) {
+          return grown.Save(path, std::ref(*roomy.writer));
+        }
       }
     }
-    FrameDataWriter writer(oGIF, std::move(*alternatives));
-    return oGIF.Save(path, std::ref(writer));
+    return oGIF.Save(path, std::ref(*tight.writer));
   } catch (const std::exception&) {
     return false;
   }

@@ -31,7 +31,7 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
   }
   result.note = oGIF.LoadNote();
   const bool saved =
-      options.best ? best::SaveSmallest(oGIF, result.outputPath, options)
+      options.best ? best::SaveSmallest(oGIF, result.outputPath, options, inputPath)
                    : pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
                                            options.secondPaletteOptimization,
                                            options.disableInterlacing, options.removeComments);
