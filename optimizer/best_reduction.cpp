@@ -2,11 +2,12 @@
 
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
-#include "gif/interlace.h"
-#include "gif/lzw_encoder_choices.h"
 #include "optimizer/best_frames.h"
+#include "optimizer/best_image_data.h"
+#include "optimizer/best_palette_order.h"
 #include "optimizer/passes.h"
 
 namespace lumatrim::best {
@@ -28,71 +29,20 @@ int32_t PaddedGlobalEntries(const cGIF& oGIF) {
   return padded;
 }
 
-// Writes each frame's image data with the choice encoder: once with the frame's own pixels and
-// once with their alternatives where it has some, each at the smallest code size its values
-// allow, keeping the shorter.
+// Hands the writer the image data chosen for each frame beforehand.
 class FrameDataWriter {
  public:
-  FrameDataWriter(const cGIF& gif, std::vector<PixelAlternatives> alternatives)
-      : gif_(gif), alternatives_(std::move(alternatives)) {}
+  explicit FrameDataWriter(std::vector<ImageData> data) : data_(std::move(data)) {}
 
-  void operator()(std::vector<uint8_t>& out, int16_t n, int /*paletteBits*/) {
-    const cDIB& surface = *gif_.FrameDIBXOR(n);
-    const bool hasPixels = surface.BPP() == 8 && surface.lpBits() != nullptr &&
-                           surface.Width() > 0 && surface.Height() > 0;
-    const size_t width = hasPixels ? size_t(surface.Width()) : 0;
-    const size_t height = hasPixels ? size_t(surface.Height()) : 0;
-    const PixelAlternatives* alternatives =
-        size_t(n) < alternatives_.size() ? &alternatives_[size_t(n)] : nullptr;
-    if (alternatives != nullptr &&
-        (alternatives->empty() || alternatives->size() != width * height)) {
-      alternatives = nullptr;
+  void operator()(std::vector<uint8_t>& out, int16_t n, int /*paletteBits*/) const {
+    if (size_t(n) >= data_.size() || data_[size_t(n)].empty()) {
+      throw std::logic_error("no image data for a frame");
     }
-    pixels_.clear();
-    choices_.clear();
-    for (InterlaceRows rows(int32_t(height), gif_.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
-      const uint8_t* row =
-          surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
-      pixels_.insert(pixels_.end(), row, row + width);
-      if (alternatives != nullptr) {
-        const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
-        choices_.insert(choices_.end(), from, from + std::ptrdiff_t(width));
-      }
-    }
-
-    const int ownSize = lzw_choices::SmallestCodeSize(pixels_);
-    const size_t start = out.size();
-    out.push_back(uint8_t(ownSize));
-    encoder_.Encode(out, pixels_, pixels_, ownSize);
-    if (alternatives == nullptr) return;
-
-    // Every alternative taken (the transparent index wherever it will do), and the encoder's
-    // free choice pixel by pixel.
-    const int choiceSize = std::max(ownSize, lzw_choices::SmallestCodeSize(choices_));
-    Try(out, start, choices_, choices_, lzw_choices::SmallestCodeSize(choices_));
-    Try(out, start, pixels_, choices_, choiceSize);
+    out.insert(out.end(), data_[size_t(n)].begin(), data_[size_t(n)].end());
   }
 
  private:
-  // Encodes values (or their alternatives) and keeps the result in place of the image data from
-  // start on when it is shorter.
-  void Try(std::vector<uint8_t>& out, size_t start, const std::vector<uint8_t>& values,
-           const std::vector<uint8_t>& alternatives, int codeSize) {
-    trial_.clear();
-    trial_.push_back(uint8_t(codeSize));
-    encoder_.Encode(trial_, values, alternatives, codeSize);
-    if (trial_.size() < out.size() - start) {
-      out.resize(start);
-      out.insert(out.end(), trial_.begin(), trial_.end());
-    }
-  }
-
-  const cGIF& gif_;
-  std::vector<PixelAlternatives> alternatives_;
-  lzw_choices::ChoiceEncoder encoder_;
-  std::vector<uint8_t> pixels_;
-  std::vector<uint8_t> choices_;
-  std::vector<uint8_t> trial_;
+  std::vector<ImageData> data_;
 };
 
 struct Optimized {
@@ -134,7 +84,8 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
   }
   Optimized optimized;
   optimized.paletteFull = frames->paletteFull;
-  optimized.writer.emplace(oGIF, std::move(frames->alternatives));
+  OrderGlobalPalette(oGIF, frames->alternatives);
+  optimized.writer.emplace(EncodeFrames(oGIF, frames->alternatives));
   return optimized;
 }
 

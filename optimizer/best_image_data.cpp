@@ -1,0 +1,89 @@
+#include "optimizer/best_image_data.h"
+
+#include <algorithm>
+#include <array>
+
+#include "gif/interlace.h"
+#include "gif/lzw_encoder_choices.h"
+
+namespace lumatrim::best {
+
+namespace {
+
+using Values = std::vector<uint8_t>;
+
+// Keeps the shortest image data tried.
+class Shortest {
+ public:
+  explicit Shortest(lzw_choices::ChoiceEncoder& encoder) : encoder_(encoder) {}
+
+  void Try(const Values& values, const Values& alternatives, int codeSize) {
+    trial_.assign(1, uint8_t(codeSize));
+    encoder_.Encode(trial_, values, alternatives, codeSize);
+    if (best_.empty() || trial_.size() < best_.size()) best_.swap(trial_);
+  }
+
+  // The frame's own values; with choices, also every alternative taken, and the encoder's free
+  // choice between the two.
+  void TryAll(const Values& pixels, const Values& choices) {
+    const int ownSize = lzw_choices::SmallestCodeSize(pixels);
+    Try(pixels, pixels, ownSize);
+    if (choices.empty()) return;
+    const int choiceSize = lzw_choices::SmallestCodeSize(choices);
+    Try(choices, choices, choiceSize);
+    Try(pixels, choices, std::max(ownSize, choiceSize));
+  }
+
+  ImageData Take() { return std::move(best_); }
+
+ private:
+  lzw_choices::ChoiceEncoder& encoder_;
+  ImageData best_;
+  ImageData trial_;
+};
+
+// The frame's pixels, and their alternatives when it has some, in the order they are written.
+void Gather(const cGIF& gif, int16_t n, const PixelAlternatives* alternatives, Values& pixels,
+            Values& choices) {
+  pixels.clear();
+  choices.clear();
+  const cDIB& surface = *gif.FrameDIBXOR(n);
+  if (surface.BPP() != 8 || surface.lpBits() == nullptr || surface.Width() <= 0 ||
+      surface.Height() <= 0) {
+    return;
+  }
+  const size_t width = size_t(surface.Width());
+  if (alternatives != nullptr && alternatives->size() != width * size_t(surface.Height())) {
+    alternatives = nullptr;
+  }
+  for (InterlaceRows rows(surface.Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
+    const uint8_t* row = surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
+    pixels.insert(pixels.end(), row, row + width);
+    if (alternatives != nullptr) {
+      const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
+      choices.insert(choices.end(), from, from + std::ptrdiff_t(width));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<ImageData> EncodeFrames(const cGIF& gif,
+                                    const std::vector<PixelAlternatives>& alternatives) {
+  std::vector<ImageData> data(size_t(gif.FramesCount()) + 1);
+  lzw_choices::ChoiceEncoder encoder;
+  Values pixels, choices;
+  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+    const PixelAlternatives* offered =
+        size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
+            ? &alternatives[size_t(n)]
+            : nullptr;
+    Gather(gif, n, offered, pixels, choices);
+    Shortest shortest(encoder);
+    shortest.TryAll(pixels, choices);
+    data[size_t(n)] = shortest.Take();
+  }
+  return data;
+}
+
+}  // namespace lumatrim::best
