@@ -233,16 +233,16 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
   return needs;
 }
 
-// An index of the frame's table that no pixel in keep sends, preferring small ones (they keep the
-// LZW code size down); -1 when every index is taken.
+// An index of the frame's table that no pixel in keep needs to show its own colour, preferring
+// small ones (they keep the LZW code size down); -1 when every index is needed. A pixel that
+// shows the same colour as the screen under it needs no index: sent as its own or as the
+// transparent index, it shows that colour either way, even when the two are the same index.
 int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& keep) {
-  const cDIB& image = *gif.FrameDIBXOR(n);
+  const int32_t width = gif.FrameDIBXOR(n)->Width();
   std::array<bool, 256> used{};
   for (int32_t y = keep.top; y < keep.bottom; ++y) {
-    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
-    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())];
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
     for (int32_t x = keep.left; x < keep.right; ++x) {
-      used[row[x]] = true;
       if (choice[x] < 256) used[choice[x]] = true;
     }
   }

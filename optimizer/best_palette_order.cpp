@@ -8,28 +8,83 @@
 
 namespace lumatrim::best {
 
+namespace {
+
+int TableSize(int entries) {
+  int size = 2;
+  while (size < entries) size *= 2;
+  return size;
+}
+
+// The indices frame n needs for their colours: every pixel's own where it has no choice, and
+// every alternative, leaving out the transparent index t (-1 for none). A pixel that may be sent
+// as transparent shows the same either way, whatever its own index means.
+std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlternatives* offered,
+                                    int t) {
+  std::array<bool, 256> needed{};
+  const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+  size_t i = 0;
+  for (int32_t y = 0; y < grid.Height(); ++y) {
+    const uint8_t* row = grid.Row(y);
+    for (int32_t x = 0; x < grid.Width(); ++x, ++i) {
+      const uint8_t other = offered != nullptr ? (*offered)[i] : row[x];
+      if (other != t) needed[other] = true;
+      if (other == row[x] && row[x] != t) needed[row[x]] = true;
+    }
+  }
+  return needed;
+}
+
+const PixelAlternatives* Offered(const std::vector<PixelAlternatives>& alternatives, int16_t n) {
+  return size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
+             ? &alternatives[size_t(n)]
+             : nullptr;
+}
+
+}  // namespace
+
+void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
+  // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
+  for (int16_t n = 2; n <= gif.FramesCount(); ++n) {
+    if (!gif.FrameUseTransparentColor(n)) continue;
+    const uint8_t t = gif.FrameTransparentColorIndex(n);
+    PixelAlternatives* offered = size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
+                                     ? &alternatives[size_t(n)]
+                                     : nullptr;
+    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
+    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    const int entries =
+        gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
+    int lower = 0;
+    while (lower < t && needed[size_t(lower)]) ++lower;
+    if (lower >= t || lower >= TableSize(entries)) continue;
+    for (int32_t y = 0; y < grid.Height(); ++y) {
+      uint8_t* row = grid.Row(y);
+      for (int32_t x = 0; x < grid.Width(); ++x) {
+        if (row[x] == t) row[x] = uint8_t(lower);
+      }
+    }
+    if (offered != nullptr) std::replace(offered->begin(), offered->end(), t, uint8_t(lower));
+    gif.FrameTransparentColorIndex(n, uint8_t(lower));
+  }
+}
+
 void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
   if (!gif.GlobalPaletteExists()) return;
-  int tableSize = 2;
-  while (tableSize < gif.GlobalPaletteEntries()) tableSize *= 2;
+  const int tableSize = TableSize(gif.GlobalPaletteEntries());
 
-  // How many frames send each index, and how often it is sent.
+  // How many frames need each index (their transparent index included), and how many pixels.
   std::array<int64_t, 256> frames{}, pixels{};
   for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
     if (gif.LocalPaletteUsed(n)) continue;
-    std::array<bool, 256> used{};
+    const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
+    std::array<bool, 256> used = NeededIndices(gif, n, Offered(alternatives, n), t);
+    if (t >= 0) used[size_t(t)] = true;
     const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       const uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) {
-        used[row[x]] = true;
-        ++pixels[row[x]];
-      }
+      for (int32_t x = 0; x < grid.Width(); ++x) pixels[row[x]] += used[row[x]];
     }
-    if (size_t(n) < alternatives.size()) {
-      for (uint8_t v : alternatives[size_t(n)]) used[v] = true;
-    }
-    if (gif.FrameUseTransparentColor(n)) used[gif.FrameTransparentColorIndex(n)] = true;
     for (int v = 0; v < 256; ++v) frames[size_t(v)] += used[size_t(v)];
   }
   // Indices beyond the table are left where they are (only malformed frames send them).

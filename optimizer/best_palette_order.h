@@ -15,4 +15,8 @@ namespace lumatrim::best {
 // transparent indices) and renumbers the frames that draw with it, and their alternatives.
 void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives);
 
+// Moves each frame's transparent index (but frame 1's) to the lowest index that none of its
+// pixels needs for its colour, for the same reason.
+void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternatives);
+
 }  // namespace lumatrim::best

@@ -85,6 +85,7 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
   Optimized optimized;
   optimized.paletteFull = frames->paletteFull;
   OrderGlobalPalette(oGIF, frames->alternatives);
+  LowerTransparentIndices(oGIF, frames->alternatives);
   optimized.writer.emplace(EncodeFrames(oGIF, frames->alternatives));
   return optimized;
 }
