@@ -24,7 +24,7 @@ class Shortest {
   }
 
   // The frame's own values; with choices, also every alternative taken, and the encoder's free
-  // choice between the two.
+  // choice between the two (once leaning to the alternatives, once to the own values).
   void TryAll(const Values& pixels, const Values& choices) {
     const int ownSize = lzw_choices::SmallestCodeSize(pixels);
     Try(pixels, pixels, ownSize);
@@ -32,6 +32,8 @@ class Shortest {
     const int choiceSize = lzw_choices::SmallestCodeSize(choices);
     Try(choices, choices, choiceSize);
     Try(pixels, choices, std::max(ownSize, choiceSize));
+    // The same with the roles swapped: the encoder then follows the pixel's own value first.
+    Try(choices, pixels, std::max(ownSize, choiceSize));
   }
 
   ImageData Take() { return std::move(best_); }
