@@ -36,11 +36,11 @@ seconds() { date +%s.%N; }
 total() { du -cb "$1"/*.gif | tail -1 | cut -f1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
-echo "| corpus | files | input | --best | gifsicle -O3 | gifsicle -O1 | --best / -O3 | -O1 / -O3 | time --best / -O3 (1 core) | looks the same |"
-echo "|---|---|---|---|---|---|---|---|---|---|"
+echo "| corpus | files | input | --best | default | gifsicle -O3 | gifsicle -O1 | --best / -O3 | default / -O3 | -O1 / -O3 | time --best / -O3 (1 core) | looks the same |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
 for corpus in real generated web; do
   dir="$work/$corpus"
-  mkdir -p "$dir/best" "$dir/o3" "$dir/o1"
+  mkdir -p "$dir/best" "$dir/default" "$dir/o3" "$dir/o1"
   cp "$dir"/in/*.gif "$dir/o3/"
   cp "$dir"/in/*.gif "$dir/o1/"
   start=$(seconds)
@@ -50,6 +50,7 @@ for corpus in real generated web; do
   gifsicle -b -O3 "$dir"/o3/*.gif 2> /dev/null || true
   o3_time=$(awk -v a="$start" -v b="$(seconds)" 'BEGIN { print b - a }')
   gifsicle -b -O1 "$dir"/o1/*.gif 2> /dev/null || true
+  "$cli" reduce -j 1 -o "$dir/default" "$dir/in" > /dev/null 2>&1 || true
 
   # Every output must show what its input showed.
   same=yes
@@ -59,6 +60,7 @@ for corpus in real generated web; do
     if [ ! -f "$out" ]; then
       # Only a file we can't load (one without frames) may have no output; it counts as its input.
       cp "$f" "$dir/best/$name-reduced.gif"
+      [ -f "$dir/default/$name-reduced.gif" ] || cp "$f" "$dir/default/$name-reduced.gif"
       continue
     fi
     if ! gifdiff -w -B "$f" "$out" > /dev/null 2>&1; then
@@ -72,7 +74,8 @@ for corpus in real generated web; do
     echo "--verify: some $corpus file differs" >&2
   fi
 
-  b=$(total "$dir/best") o3=$(total "$dir/o3") o1=$(total "$dir/o1")
-  echo "| $corpus | $(ls "$dir/in" | wc -l) | $(total "$dir/in") | $b | $o3 | $o1 | $(ratio "$b" "$o3")x |" \
-    "$(ratio "$o1" "$o3")x | $(ratio "$best_time" "$o3_time")x (${best_time%???}s / ${o3_time%???}s) | $same |"
+  b=$(total "$dir/best") d=$(total "$dir/default") o3=$(total "$dir/o3") o1=$(total "$dir/o1")
+  echo "| $corpus | $(ls "$dir/in" | wc -l) | $(total "$dir/in") | $b | $d | $o3 | $o1 | $(ratio "$b" "$o3")x |" \
+    "$(ratio "$d" "$o3")x | $(ratio "$o1" "$o3")x |" \
+    "$(ratio "$best_time" "$o3_time")x (${best_time%???}s / ${o3_time%???}s) | $same |"
 done
