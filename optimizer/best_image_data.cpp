@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "gif/interlace.h"
 #include "gif/lzw_encoder_choices.h"
@@ -11,6 +12,24 @@ namespace lumatrim::best {
 namespace {
 
 using Values = std::vector<uint8_t>;
+
+// Every alternative taken, but for the pixels of a row that lie between two pixels without a
+// choice: those keep their own values, so that a changed shape stays whole.
+Values FillGaps(const Values& pixels, const Values& choices, size_t width) {
+  Values filled = choices;
+  for (size_t start = 0; start < pixels.size(); start += width) {
+    const size_t end = std::min(pixels.size(), start + width);
+    size_t lastFixed = SIZE_MAX;
+    for (size_t i = start; i < end; ++i) {
+      if (choices[i] != pixels[i]) continue;
+      if (lastFixed != SIZE_MAX) {
+        for (size_t j = lastFixed + 1; j < i; ++j) filled[j] = pixels[j];
+      }
+      lastFixed = i;
+    }
+  }
+  return filled;
+}
 
 // Keeps the shortest image data tried.
 class Shortest {
@@ -23,14 +42,17 @@ class Shortest {
     if (best_.empty() || trial_.size() < best_.size()) best_.swap(trial_);
   }
 
-  // The frame's own values; with choices, also every alternative taken, and the encoder's free
-  // choice between the two (once leaning to the alternatives, once to the own values).
-  void TryAll(const Values& pixels, const Values& choices) {
+  // The frame's own values; with choices, also every alternative taken, the same with the gaps
+  // of rows filled, and the encoder's free choice between own values and alternatives (once
+  // leaning to either side). width is the length of a row.
+  void TryAll(const Values& pixels, const Values& choices, size_t width) {
     const int ownSize = lzw_choices::SmallestCodeSize(pixels);
     Try(pixels, pixels, ownSize);
     if (choices.empty()) return;
     const int choiceSize = lzw_choices::SmallestCodeSize(choices);
     Try(choices, choices, choiceSize);
+    const Values filled = FillGaps(pixels, choices, width);
+    Try(filled, filled, lzw_choices::SmallestCodeSize(filled));
     Try(pixels, choices, std::max(ownSize, choiceSize));
     // The same with the roles swapped: the encoder then follows the pixel's own value first.
     Try(choices, pixels, std::max(ownSize, choiceSize));
@@ -82,7 +104,7 @@ std::vector<ImageData> EncodeFrames(const cGIF& gif,
             : nullptr;
     Gather(gif, n, offered, pixels, choices);
     Shortest shortest(encoder);
-    shortest.TryAll(pixels, choices);
+    shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameDIBXOR(n)->Width(), 1)));
     data[size_t(n)] = shortest.Take();
   }
   return data;
