@@ -1,5 +1,5 @@
-// Fuzzes the encoder that chooses between two values per pixel: the input gives the code size,
-// the pixels and their alternatives; our decoder must read back one of the two at every pixel.
+// Fuzzes the encoder that chooses between two values per pixel: the input gives the code size
+// (and whether clears are placed), the pixels and their alternatives; our decoder must read back one of the two at every pixel.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<uint8_t> chain;
   lzw_choices::ChoiceEncoder encoder;
-  encoder.Encode(chain, pixels, alternatives, codeSize);
+  if (data[0] & 0x80) {
+    encoder.EncodeWithPlacedClears(chain, pixels, alternatives, codeSize);
+  } else {
+    encoder.Encode(chain, pixels, alternatives, codeSize);
+  }
 
   std::vector<uint8_t> joined;
   for (size_t at = 0; at < chain.size(); at += size_t(chain[at]) + 1) {

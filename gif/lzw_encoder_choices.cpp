@@ -1,6 +1,7 @@
 #include "gif/lzw_encoder_choices.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <utility>
 
@@ -60,9 +61,12 @@ class BitWriter {
 // roots are never children).
 class Compressor {
  public:
-  Compressor(std::vector<int16_t>& children, int minimumCodeSize, std::span<const uint8_t> pixels,
-             std::span<const uint8_t> alternatives, BitWriter& writer)
+  // children must be all zero; it is left so.
+  Compressor(std::vector<int16_t>& children, std::vector<uint32_t>& links, int minimumCodeSize,
+             std::span<const uint8_t> pixels, std::span<const uint8_t> alternatives,
+             BitWriter& writer, std::span<const size_t> clearsBefore = {})
       : children_(children),
+        links_(links),
         initialWidth_(minimumCodeSize + 1),
         alphabet_(1 << minimumCodeSize),
         clear_(alphabet_),
@@ -70,8 +74,16 @@ class Compressor {
         first_(alphabet_ + 2),
         pixels_(pixels),
         alternatives_(alternatives),
-        writer_(writer) {
+        writer_(writer),
+        clears_(clearsBefore) {
     children_.resize(size_t(kCodeLimit) * size_t(alphabet_));
+  }
+
+  // Records, for each of marks (ascending), the bits written when the codes first cover the
+  // pixels up to it.
+  void Measure(std::span<const size_t> marks, std::vector<uint64_t>& bits) {
+    marks_ = marks;
+    bits_ = &bits;
   }
 
   void Run() {
@@ -82,6 +94,7 @@ class Compressor {
       return;
     }
     size_t at = 0;
+    limit_ = clears_.empty() ? n : clears_[0];
     int32_t root = ChooseRoot(at, -1);
     for (;;) {
       size_t length = 0;
@@ -89,7 +102,19 @@ class Compressor {
       const int32_t code = LongestMatch(at, root, length, last);
       Emit(code);
       at += length;
+      while (bits_ != nullptr && bits_->size() < marks_.size() && at >= marks_[bits_->size()]) {
+        bits_->push_back(written_);
+      }
       if (at >= n) break;
+      if (at == limit_) {
+        // A clear placed here: the dictionary starts over at this pixel.
+        ++nextClear_;
+        limit_ = nextClear_ < clears_.size() ? clears_[nextClear_] : n;
+        Emit(clear_);
+        StartOver();
+        root = ChooseRoot(at, -1);
+        continue;
+      }
       root = ChooseRoot(at, last);
       if (next_ < kCodeLimit) {
         AddString(code, root);
@@ -99,6 +124,7 @@ class Compressor {
       }
     }
     Emit(end_);
+    Forget();
   }
 
  private:
@@ -106,9 +132,10 @@ class Compressor {
     return children_[size_t(code) * size_t(alphabet_) + size_t(value)];
   }
 
-  // Emits the clear code's effect: an empty dictionary of roots alone.
+  // Emits the clear code's effect: an empty dictionary of roots alone. Only the links made since
+  // the last clear are undone: the rest of the table is zero already.
   void StartOver() {
-    std::fill_n(children_.begin(), size_t(alphabet_) * size_t(alphabet_), int16_t(0));
+    Forget();
     next_ = first_;
     codesSinceClear_ = 0;
     if (!started_) {
@@ -119,10 +146,14 @@ class Compressor {
   }
 
   void AddString(int32_t prefix, int32_t value) {
-    const int32_t code = next_++;
-    Child(prefix, value) = int16_t(code);
-    std::fill_n(children_.begin() + std::ptrdiff_t(size_t(code) * size_t(alphabet_)),
-                size_t(alphabet_), int16_t(0));
+    const size_t link = size_t(prefix) * size_t(alphabet_) + size_t(value);
+    children_[link] = int16_t(next_++);
+    links_.push_back(uint32_t(link));
+  }
+
+  void Forget() {
+    for (uint32_t link : links_) children_[link] = 0;
+    links_.clear();
   }
 
   // The longest dictionary string that the image can show from position at on, starting with
@@ -130,7 +161,7 @@ class Compressor {
   // the alternative first) at up to kBranches such points, beyond them the alternative alone;
   // the deepest string found wins. lastValue receives the value of its last pixel.
   int32_t LongestMatch(size_t at, int32_t root, size_t& length, int32_t& lastValue) const {
-    const size_t n = pixels_.size();
+    const size_t n = limit_;
     const size_t stride = size_t(alphabet_);
     const int16_t* children = children_.data();
     int32_t bestCode = root;
@@ -196,10 +227,13 @@ class Compressor {
     int width = initialWidth_;
     while (width < kMaxWidth && (1 << width) <= decoderNext) ++width;
     writer_.Put(code, width);
+    written_ += uint64_t(width);
     ++codesSinceClear_;
   }
 
   std::vector<int16_t>& children_;
+  // Where children_ holds a link, in the order made.
+  std::vector<uint32_t>& links_;
   const int initialWidth_;
   const int32_t alphabet_;
   const int32_t clear_;
@@ -213,6 +247,14 @@ class Compressor {
   int32_t next_ = 0;
   int32_t codesSinceClear_ = 0;
   bool started_ = false;
+  // Clears placed by the caller, the next of them, and the pixel a match must stop before.
+  std::span<const size_t> clears_;
+  size_t nextClear_ = 0;
+  size_t limit_ = 0;
+  // Measuring: where to record the bits written so far, and the count.
+  std::span<const size_t> marks_;
+  std::vector<uint64_t>* bits_ = nullptr;
+  uint64_t written_ = 0;
 };
 
 }  // namespace
@@ -233,9 +275,73 @@ size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t>
   }
   const size_t before = out.size();
   BitWriter writer(out);
-  Compressor(children_, minimumCodeSize, pixels, alternatives, writer).Run();
+  Compressor(children_, links_, minimumCodeSize, pixels, alternatives, writer).Run();
   writer.Finish();
   return out.size() - before;
+}
+
+size_t ChoiceEncoder::EncodeWithPlacedClears(std::vector<uint8_t>& out,
+                                             std::span<const uint8_t> pixels,
+                                             std::span<const uint8_t> alternatives,
+                                             int minimumCodeSize) {
+  const size_t n = pixels.size();
+  std::vector<uint8_t> plain;
+  Encode(plain, pixels, alternatives, minimumCodeSize);
+  if (n < 4 * kClearSpacing) {
+    out.insert(out.end(), plain.begin(), plain.end());
+    return plain.size();
+  }
+  // Candidate places for a clear every kClearSpacing pixels. From each, the cost of coding up to
+  // each later candidate (at most kClearReach of them) from an empty dictionary; then the
+  // cheapest chain of such runs, each starting with a clear.
+  std::vector<size_t> places;
+  for (size_t at = 0; at < n; at += kClearSpacing) places.push_back(at);
+  places.push_back(n);
+  const size_t m = places.size() - 1;
+  constexpr uint64_t kUnreached = UINT64_MAX;
+  std::vector<uint64_t> best(m + 1, kUnreached);
+  std::vector<size_t> from(m + 1, 0);
+  best[0] = 0;
+  std::vector<uint64_t> bits;
+  std::vector<uint8_t> scratch;
+  for (size_t i = 0; i < m; ++i) {
+    if (best[i] == kUnreached) continue;
+    const size_t last = std::min(m, i + kClearReach);
+    std::vector<size_t> marks;
+    for (size_t j = i + 1; j <= last; ++j) marks.push_back(places[j] - places[i]);
+    bits.clear();
+    scratch.clear();
+    BitWriter writer(scratch);
+    Compressor compressor(children_, links_, minimumCodeSize,
+                          pixels.subspan(places[i], places[last] - places[i]),
+                          alternatives.subspan(places[i], places[last] - places[i]), writer);
+    compressor.Measure(marks, bits);
+    compressor.Run();
+    for (size_t k = 0; k < bits.size(); ++k) {
+      const size_t j = i + 1 + k;
+      const uint64_t cost = best[i] + bits[k];
+      if (cost < best[j]) {
+        best[j] = cost;
+        from[j] = i;
+      }
+    }
+  }
+  std::vector<size_t> clears;
+  for (size_t j = m; j > 0; j = from[j]) {
+    if (from[j] > 0) clears.push_back(places[from[j]]);
+  }
+  std::reverse(clears.begin(), clears.end());
+  if (clears.empty()) {
+    out.insert(out.end(), plain.begin(), plain.end());
+    return plain.size();
+  }
+  std::vector<uint8_t> placed;
+  BitWriter writer(placed);
+  Compressor(children_, links_, minimumCodeSize, pixels, alternatives, writer, clears).Run();
+  writer.Finish();
+  const std::vector<uint8_t>& shorter = placed.size() < plain.size() ? placed : plain;
+  out.insert(out.end(), shorter.begin(), shorter.end());
+  return shorter.size();
 }
 
 int SmallestCodeSize(std::span<const uint8_t> values) {

@@ -24,9 +24,21 @@ class ChoiceEncoder {
   size_t Encode(std::vector<uint8_t>& out, std::span<const uint8_t> pixels,
                 std::span<const uint8_t> alternatives, int minimumCodeSize);
 
+  // Like Encode, but with clear codes placed where they make the stream shorter: runs of pixels
+  // between candidate places are each measured from an empty dictionary, and the cheapest chain
+  // of runs is encoded (or the plain stream, when it is no longer).
+  size_t EncodeWithPlacedClears(std::vector<uint8_t>& out, std::span<const uint8_t> pixels,
+                                std::span<const uint8_t> alternatives, int minimumCodeSize);
+
  private:
-  // The buffer of the trie is kept between calls: a document's frames reuse it.
+  // Candidate places for a placed clear lie this many pixels apart; a measured run reaches at
+  // most this many of them (two to three times what fills the dictionary of 8-bit pixels).
+  static constexpr size_t kClearSpacing = 4096;
+  static constexpr size_t kClearReach = 8;
+  // The trie's links, all zero between calls, and where it holds links during one: a document's
+  // frames reuse both.
   std::vector<int16_t> children_;
+  std::vector<uint32_t> links_;
 };
 
 // The smallest LZW minimum code size (at least 2) for which every value lies below the clear

@@ -13,6 +13,10 @@ namespace {
 
 using Values = std::vector<uint8_t>;
 
+// Placing clear codes costs about eight encodings of a frame; a document gets it for this many
+// pixels, so that long animations stay within a few times the cost of encoding them once.
+constexpr size_t kPlacementBudget = 3'000'000;
+
 // Every alternative taken, but for the pixels of a row that lie between two pixels without a
 // choice: those keep their own values, so that a changed shape stays whole.
 Values FillGaps(const Values& pixels, const Values& choices, size_t width) {
@@ -34,12 +38,26 @@ Values FillGaps(const Values& pixels, const Values& choices, size_t width) {
 // Keeps the shortest image data tried.
 class Shortest {
  public:
-  explicit Shortest(lzw_choices::ChoiceEncoder& encoder) : encoder_(encoder) {}
+  Shortest(lzw_choices::ChoiceEncoder& encoder, size_t& placementBudget)
+      : encoder_(encoder), placementBudget_(placementBudget) {}
 
   void Try(const Values& values, const Values& alternatives, int codeSize) {
     trial_.assign(1, uint8_t(codeSize));
     encoder_.Encode(trial_, values, alternatives, codeSize);
-    if (best_.empty() || trial_.size() < best_.size()) best_.swap(trial_);
+    if (best_.empty() || trial_.size() < best_.size()) {
+      best_.swap(trial_);
+      bestValues_ = &values;
+      bestAlternatives_ = &alternatives;
+    }
+  }
+
+  // The shortest so far once more, with clear codes placed where they pay.
+  void PlaceClears() {
+    if (bestValues_ == nullptr || placementBudget_ < bestValues_->size()) return;
+    placementBudget_ -= bestValues_->size();
+    trial_.assign(1, best_[0]);
+    encoder_.EncodeWithPlacedClears(trial_, *bestValues_, *bestAlternatives_, best_[0]);
+    if (trial_.size() < best_.size()) best_.swap(trial_);
   }
 
   // The frame's own values; with choices, also every alternative taken, the same with the gaps
@@ -48,22 +66,30 @@ class Shortest {
   void TryAll(const Values& pixels, const Values& choices, size_t width) {
     const int ownSize = lzw_choices::SmallestCodeSize(pixels);
     Try(pixels, pixels, ownSize);
-    if (choices.empty()) return;
+    if (choices.empty()) {
+      PlaceClears();
+      return;
+    }
     const int choiceSize = lzw_choices::SmallestCodeSize(choices);
     Try(choices, choices, choiceSize);
-    const Values filled = FillGaps(pixels, choices, width);
-    Try(filled, filled, lzw_choices::SmallestCodeSize(filled));
+    filled_ = FillGaps(pixels, choices, width);
+    Try(filled_, filled_, lzw_choices::SmallestCodeSize(filled_));
     Try(pixels, choices, std::max(ownSize, choiceSize));
     // The same with the roles swapped: the encoder then follows the pixel's own value first.
     Try(choices, pixels, std::max(ownSize, choiceSize));
+    PlaceClears();
   }
 
   ImageData Take() { return std::move(best_); }
 
  private:
   lzw_choices::ChoiceEncoder& encoder_;
+  size_t& placementBudget_;
   ImageData best_;
   ImageData trial_;
+  Values filled_;
+  const Values* bestValues_ = nullptr;
+  const Values* bestAlternatives_ = nullptr;
 };
 
 // The frame's pixels, and their alternatives when it has some, in the order they are written.
@@ -97,13 +123,14 @@ std::vector<ImageData> EncodeFrames(const cGIF& gif,
   std::vector<ImageData> data(size_t(gif.FramesCount()) + 1);
   lzw_choices::ChoiceEncoder encoder;
   Values pixels, choices;
+  size_t placementBudget = kPlacementBudget;
   for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
     const PixelAlternatives* offered =
         size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
             ? &alternatives[size_t(n)]
             : nullptr;
     Gather(gif, n, offered, pixels, choices);
-    Shortest shortest(encoder);
+    Shortest shortest(encoder, placementBudget);
     shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameDIBXOR(n)->Width(), 1)));
     data[size_t(n)] = shortest.Take();
   }

@@ -142,7 +142,30 @@ TEST(LzwEncoderChoices, OurDecoderAndGiflibReadOneOfTheChoicesAtEveryPixel) {
     EXPECT_EQ(written, chain.size());
     ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, chain));
     ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, chain));
+    // The same with clear codes placed by the encoder: never longer, read the same way.
+    Bytes placed;
+    encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, c.codeSize);
+    EXPECT_LE(placed.size(), chain.size());
+    ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, placed));
+    ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, placed));
   }
+}
+
+TEST(LzwEncoderChoices, PlacedClearsPayWhereThePictureChanges) {
+  // Runs of 32 values, then runs of 32 others: the strings of the first half are of no use in
+  // the second, and a clear where it begins shortens the stream.
+  Image image = MakeImage(256, 128, 32, 0.0, 3);
+  const Image other = MakeImage(256, 128, 32, 0.0, 4);
+  for (uint8_t v : other.pixels) image.pixels.push_back(uint8_t(v + 32));
+  image.alternatives = image.pixels;
+  image.height = 256;
+  lzw_choices::ChoiceEncoder encoder;
+  Bytes plain, placed;
+  encoder.Encode(plain, image.pixels, image.alternatives, 6);
+  encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, 6);
+  EXPECT_LT(placed.size(), plain.size());
+  EXPECT_EQ(DecodeOurs(image, 6, placed), image.pixels);
+  EXPECT_EQ(DecodeGiflib(image, 6, placed), image.pixels);
 }
 
 TEST(LzwEncoderChoices, ChoicesMakeTheStreamShorter) {
