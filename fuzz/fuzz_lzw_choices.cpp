@@ -1,5 +1,6 @@
 // Fuzzes the encoder that chooses between two values per pixel: the input gives the code size
-// (and whether clears are placed), the pixels and their alternatives; our decoder must read back one of the two at every pixel.
+// (and whether clears are placed), the pixels and their alternatives; our decoder must read back
+// one of the two at every pixel.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
