@@ -10,7 +10,7 @@
 
 #include "gif/gif_document.h"
 #include "optimizer/best_reduction.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <exception>
 #include <unordered_map>
 
+#include "gif/geometry.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 
@@ -31,12 +32,6 @@ int PaletteBits(int entries) {
   return bits;
 }
 
-// The part of the screen a frame covers, in screen coordinates.
-struct Clip {
-  int32_t left = 0, top = 0, right = 0, bottom = 0;
-  bool Empty() const { return right <= left || bottom <= top; }
-};
-
 // What the screen shows, frame after frame, as a viewer plays the document.
 class Screen {
  public:
@@ -49,22 +44,19 @@ class Screen {
     return pixels_[size_t(y) * size_t(width_) + size_t(x)];
   }
 
-  Clip ClipOf(int32_t left, int32_t top, int32_t width, int32_t height) const {
-    return Clip{std::max(left, 0), std::max(top, 0), std::min(left + width, width_),
-                std::min(top + height, height_)};
-  }
-
-  Clip ClipOf(const cGIF& gif, int16_t n) const {
-    const cDIB& image = *gif.FrameDIBXOR(n);
-    return ClipOf(gif.FrameLeft(n), gif.FrameTop(n), image.Width(), image.Height());
+  // The part of the screen frame n covers; nothing for a frame without 8-bit pixels, which
+  // viewers neither draw nor take away.
+  Rect ClipOf(const cGIF& gif, int16_t n) const {
+    if (gif.FrameDIBXOR(n)->BPP() != 8) return Rect{};
+    return Intersect(Geometry(gif).Frame(n), Rect{0, 0, width_, height_});
   }
 
   // Draws frame n and answers what lay under it.
   std::vector<uint32_t> Draw(const cGIF& gif, int16_t n) {
     const cDIB& image = *gif.FrameDIBXOR(n);
-    const int32_t left = gif.FrameLeft(n);
-    const int32_t top = gif.FrameTop(n);
-    const Clip clip = ClipOf(gif, n);
+    const int32_t left = Geometry(gif).FrameLeft(n);
+    const int32_t top = Geometry(gif).FrameTop(n);
+    const Rect clip = ClipOf(gif, n);
     std::vector<uint32_t> under = Copy(clip);
     if (image.BPP() == 8 && image.lpBits() != nullptr && !clip.Empty()) {
       const uint8_t* palette =
@@ -96,11 +88,11 @@ class Screen {
   // Whether frame next draws a colour wherever frame n's rectangle now shows one: then clearing
   // that rectangle before next is drawn changes nothing that is seen.
   bool Covers(const cGIF& gif, int16_t n, int16_t next) const {
-    const Clip clip = ClipOf(gif, n);
+    const Rect clip = ClipOf(gif, n);
     const cDIB& image = *gif.FrameDIBXOR(next);
     if (image.BPP() != 8 || image.lpBits() == nullptr) return false;
-    const int32_t left = gif.FrameLeft(next);
-    const int32_t top = gif.FrameTop(next);
+    const int32_t left = Geometry(gif).FrameLeft(next);
+    const int32_t top = Geometry(gif).FrameTop(next);
     const bool transparent = gif.FrameUseTransparentColor(next);
     const uint8_t t = gif.FrameTransparentColorIndex(next);
     for (int32_t y = clip.top; y < clip.bottom; ++y) {
@@ -118,7 +110,7 @@ class Screen {
   }
 
  private:
-  std::vector<uint32_t> Copy(const Clip& clip) const {
+  std::vector<uint32_t> Copy(const Rect& clip) const {
     std::vector<uint32_t> copy;
     for (int32_t y = clip.top; y < clip.bottom; ++y) {
       const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
@@ -126,13 +118,13 @@ class Screen {
     }
     return copy;
   }
-  void Fill(const Clip& clip, uint32_t value) {
+  void Fill(const Rect& clip, uint32_t value) {
     for (int32_t y = clip.top; y < clip.bottom; ++y) {
       const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
       std::fill(row + clip.left, row + clip.right, value);
     }
   }
-  void Restore(const Clip& clip, const std::vector<uint32_t>& copy) {
+  void Restore(const Rect& clip, const std::vector<uint32_t>& copy) {
     auto from = copy.begin();
     for (int32_t y = clip.top; y < clip.bottom; ++y) {
       const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
@@ -193,8 +185,8 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
   const cDIB& image = *gif.FrameDIBXOR(n);
   const int32_t width = image.Width();
   const int32_t height = image.Height();
-  const int32_t left = gif.FrameLeft(n);
-  const int32_t top = gif.FrameTop(n);
+  const int32_t left = Geometry(gif).FrameLeft(n);
+  const int32_t top = Geometry(gif).FrameTop(n);
   const bool local = gif.LocalPaletteUsed(n);
   const uint8_t* palette = local ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
   const int entries = local ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
@@ -318,8 +310,8 @@ bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
   if (image.BPP() != 8 || image.lpBits() == nullptr || image.Width() <= 0 || image.Height() <= 0) {
     return false;
   }
-  const int32_t left = gif.FrameLeft(n);
-  const int32_t top = gif.FrameTop(n);
+  const int32_t left = Geometry(gif).FrameLeft(n);
+  const int32_t top = Geometry(gif).FrameTop(n);
   return left >= 0 && top >= 0 && left + image.Width() <= screen.Width() &&
          top + image.Height() <= screen.Height();
 }

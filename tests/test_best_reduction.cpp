@@ -12,7 +12,7 @@
 #include "optimizer/best_frames.h"
 #include "optimizer/best_reduction.h"
 #include "optimizer/pixel_grid.h"
-#include "raster/compositor.h"
+#include "playback/viewer.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
