@@ -15,7 +15,7 @@ using Values = std::vector<uint8_t>;
 
 // Placing clear codes costs about eight encodings of a frame; a document gets it for this many
 // pixels, so that long animations stay within a few times the cost of encoding them once.
-constexpr size_t kPlacementBudget = 3'000'000;
+constexpr size_t kPlacementBudget = 1'000'000;
 
 // Every alternative taken, but for the pixels of a row that lie between two pixels without a
 // choice: those keep their own values, so that a changed shape stays whole.
