@@ -259,6 +259,8 @@ void AddReduceCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::IsMember({"crop", "mask", "off"}));
   cmd->add_flag("--second-pass", settings->options.secondPaletteOptimization,
                 "Compact the palettes again after the frame passes");
+  cmd->add_flag("--best", settings->options.best,
+                "Smallest output: every frame encoded the best of several ways (slower)");
   cmd->add_flag("--keep-interlace", *keepInterlace, "Keep interlaced frames interlaced");
   cmd->add_flag("--keep-comments", *keepComments, "Keep comments");
   cmd->add_option("-j,--jobs", settings->jobs, "Files reduced at once (default: number of cores)");

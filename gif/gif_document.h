@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,6 +38,14 @@ class cGIF {
   bool LoadFromStream(std::span<const uint8_t> Stream);
   // Writing: the whole file or nothing. Only a regular file (or nothing) at Filename is replaced.
   bool Save(const std::string& Filename);
+  // Writes one frame's image data: the LZW minimum code size byte and the data sub-blocks,
+  // without the block terminator. paletteBits is that of the colour table the frame draws with.
+  using FrameDataWriter =
+      std::function<void(std::vector<uint8_t>& out, int16_t nFrame, int paletteBits)>;
+  // Save with the image data of every frame from writeFrameData instead of the built-in encoder.
+  bool Save(const std::string& Filename, const FrameDataWriter& writeFrameData);
+  // The bytes Save would write, into out.
+  bool SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData);
   void Destroy();
 
   // Rendering.

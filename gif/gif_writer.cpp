@@ -152,9 +152,25 @@ void cGIF::pvWriteComments(std::vector<uint8_t>& out, const CommentList& comment
 }
 
 bool cGIF::Save(const std::string& Filename) {
+  return Save(Filename, FrameDataWriter());
+}
+
+bool cGIF::Save(const std::string& Filename, const FrameDataWriter& writeFrameData) {
   saveError_.clear();
   try {
     std::vector<uint8_t> out;
+    if (!SaveToMemory(out, writeFrameData)) return false;
+    saveError_ = WriteWholeFile(Filename, out);
+    return saveError_.empty();
+  } catch (const std::bad_alloc&) {
+    saveError_ = "out of memory";
+    return false;
+  }
+}
+
+bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData) {
+  try {
+    out.clear();
 
     // Header. A document without frames needs nothing of 89a but its comments.
     const bool hasTrailingComments = trailingComments_.size() > 1;
@@ -224,9 +240,13 @@ bool cGIF::Save(const std::string& Filename) {
       }
 
       // Image data.
-      const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(surface, paletteBits);
-      out.push_back(codeSize);
-      mGIFLZWEnc::EncodeFrame(out, surface, uint8_t(codeSize + 1), frame.interlaced);
+      if (writeFrameData) {
+        writeFrameData(out, n, paletteBits);
+      } else {
+        const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(surface, paletteBits);
+        out.push_back(codeSize);
+        mGIFLZWEnc::EncodeFrame(out, surface, uint8_t(codeSize + 1), frame.interlaced);
+      }
       out.push_back(kBlockTerminator);
     }
 
@@ -234,8 +254,7 @@ bool cGIF::Save(const std::string& Filename) {
     out.push_back(kTrailer);
 
     screen_[4] = screenFlags;
-    saveError_ = WriteWholeFile(Filename, out);
-    return saveError_.empty();
+    return true;
   } catch (const std::bad_alloc&) {
     // Save answers; it never throws. Nothing has reached the target at this point.
     saveError_ = "out of memory";

@@ -4,6 +4,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "optimizer/best_reduction.h"
 #include "optimizer/pipeline.h"
 
 namespace lumatrim {
@@ -76,7 +77,9 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const Plann
     result.reason = output.refusal;
     return result;
   }
-  const bool saved = pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
+  const bool saved =
+      options.best ? best::SaveSmallest(oGIF, result.outputPath, options, inputPath)
+                   : pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
                                            options.secondPaletteOptimization,
                                            options.disableInterlacing, options.removeComments);
   result.status = saved ? ReductionStatus::Reduced : ReductionStatus::NotSaved;

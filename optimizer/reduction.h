@@ -19,6 +19,8 @@ struct ReductionOptions {
   bool secondPaletteOptimization = false;
   bool disableInterlacing = true;
   bool removeComments = true;
+  // The smallest output instead of the fixed pipeline (mode and second pass then don't apply).
+  bool best = false;
   uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
 };
 

@@ -9,11 +9,11 @@ seconds="${FUZZ_SECONDS:-60}"
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLUMATRIM_FUZZ=ON -DLUMATRIM_TESTS=OFF -DLUMATRIM_APP=OFF
-cmake --build build/fuzz -j"$(nproc)" --target fuzz_reader fuzz_decoder fuzz_pipeline
+cmake --build build/fuzz -j"$(nproc)" --target fuzz_reader fuzz_decoder fuzz_pipeline fuzz_best fuzz_lzw_choices
 
 mkdir -p build/fuzz/artifacts
 status=0
-for target in fuzz_reader fuzz_decoder fuzz_pipeline; do
+for target in fuzz_reader fuzz_decoder fuzz_pipeline fuzz_best fuzz_lzw_choices; do
   corpus="build/fuzz/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target for ${seconds}s"

@@ -1,0 +1,38 @@
+// Frame differencing for the smallest output: every frame is compared with what the screen shows
+// just before it (all earlier frames drawn and taken away as a viewer does), not only with the
+// frame before it. A frame is cropped to the pixels that change what is shown and dropped when
+// it changes nothing; every pixel it keeps that would not change the screen may be sent either as
+// its own index or as the frame's transparent index, and the encoder picks whichever compresses
+// better. A frame that has no transparent index gets one where its palette has an index that none
+// of its pixels uses, or, with growPalettes, a new entry at the end of its palette (which may
+// double the size of the table written). A frame taken away with disposal 2 that the next frame
+// draws over wherever it showed something is left on the screen instead.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "gif/gif_document.h"
+
+namespace lumatrim::best {
+
+// For one frame, in the frame's row order (top to bottom, Width values a row): the value each
+// pixel may be sent as instead of its own (its own where there is no choice). Empty when the
+// frame has no choices.
+using PixelAlternatives = std::vector<uint8_t>;
+
+struct ReducedFrames {
+  // The alternatives of each frame (element 0 unused, 1 to FramesCount).
+  std::vector<PixelAlternatives> alternatives;
+  // Some frame would have taken a transparent index but its palette had no index to spare.
+  bool paletteFull = false;
+};
+
+// Crops, drops and gives transparency to the frames of oGIF as described above. Frames are left
+// as they are where they lie partly outside the screen or hold no 8-bit pixels; they then have no
+// choices. A failure part way leaves every frame showing what it showed. Answers nothing, and
+// changes nothing, when the screen is too large to play within memoryBudget bytes.
+std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, bool growPalettes);
+
+}  // namespace lumatrim::best

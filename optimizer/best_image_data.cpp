@@ -1,0 +1,140 @@
+#include "optimizer/best_image_data.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "gif/interlace.h"
+#include "gif/lzw_encoder_choices.h"
+
+namespace lumatrim::best {
+
+namespace {
+
+using Values = std::vector<uint8_t>;
+
+// Placing clear codes costs about eight encodings of a frame; a document gets it for this many
+// pixels, so that long animations stay within a few times the cost of encoding them once.
+constexpr size_t kPlacementBudget = 1'000'000;
+
+// Every alternative taken, but for the pixels of a row that lie between two pixels without a
+// choice: those keep their own values, so that a changed shape stays whole.
+Values FillGaps(const Values& pixels, const Values& choices, size_t width) {
+  Values filled = choices;
+  for (size_t start = 0; start < pixels.size(); start += width) {
+    const size_t end = std::min(pixels.size(), start + width);
+    size_t lastFixed = SIZE_MAX;
+    for (size_t i = start; i < end; ++i) {
+      if (choices[i] != pixels[i]) continue;
+      if (lastFixed != SIZE_MAX) {
+        for (size_t j = lastFixed + 1; j < i; ++j) filled[j] = pixels[j];
+      }
+      lastFixed = i;
+    }
+  }
+  return filled;
+}
+
+// Keeps the shortest image data tried.
+class Shortest {
+ public:
+  Shortest(lzw_choices::ChoiceEncoder& encoder, size_t& placementBudget)
+      : encoder_(encoder), placementBudget_(placementBudget) {}
+
+  void Try(const Values& values, const Values& alternatives, int codeSize) {
+    trial_.assign(1, uint8_t(codeSize));
+    encoder_.Encode(trial_, values, alternatives, codeSize);
+    if (best_.empty() || trial_.size() < best_.size()) {
+      best_.swap(trial_);
+      bestValues_ = &values;
+      bestAlternatives_ = &alternatives;
+    }
+  }
+
+  // The shortest so far once more, with clear codes placed where they pay.
+  void PlaceClears() {
+    if (bestValues_ == nullptr || placementBudget_ < bestValues_->size()) return;
+    placementBudget_ -= bestValues_->size();
+    trial_.assign(1, best_[0]);
+    encoder_.EncodeWithPlacedClears(trial_, *bestValues_, *bestAlternatives_, best_[0]);
+    if (trial_.size() < best_.size()) best_.swap(trial_);
+  }
+
+  // The frame's own values; with choices, also every alternative taken, the same with the gaps
+  // of rows filled, and the encoder's free choice between own values and alternatives (once
+  // leaning to either side). width is the length of a row.
+  void TryAll(const Values& pixels, const Values& choices, size_t width) {
+    const int ownSize = lzw_choices::SmallestCodeSize(pixels);
+    Try(pixels, pixels, ownSize);
+    if (choices.empty()) {
+      PlaceClears();
+      return;
+    }
+    const int choiceSize = lzw_choices::SmallestCodeSize(choices);
+    Try(choices, choices, choiceSize);
+    filled_ = FillGaps(pixels, choices, width);
+    Try(filled_, filled_, lzw_choices::SmallestCodeSize(filled_));
+    Try(pixels, choices, std::max(ownSize, choiceSize));
+    // The same with the roles swapped: the encoder then follows the pixel's own value first.
+    Try(choices, pixels, std::max(ownSize, choiceSize));
+    PlaceClears();
+  }
+
+  ImageData Take() { return std::move(best_); }
+
+ private:
+  lzw_choices::ChoiceEncoder& encoder_;
+  size_t& placementBudget_;
+  ImageData best_;
+  ImageData trial_;
+  Values filled_;
+  const Values* bestValues_ = nullptr;
+  const Values* bestAlternatives_ = nullptr;
+};
+
+// The frame's pixels, and their alternatives when it has some, in the order they are written.
+void Gather(const cGIF& gif, int16_t n, const PixelAlternatives* alternatives, Values& pixels,
+            Values& choices) {
+  pixels.clear();
+  choices.clear();
+  const cDIB& surface = *gif.FrameDIBXOR(n);
+  if (surface.BPP() != 8 || surface.lpBits() == nullptr || surface.Width() <= 0 ||
+      surface.Height() <= 0) {
+    return;
+  }
+  const size_t width = size_t(surface.Width());
+  if (alternatives != nullptr && alternatives->size() != width * size_t(surface.Height())) {
+    alternatives = nullptr;
+  }
+  for (InterlaceRows rows(surface.Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
+    const uint8_t* row = surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
+    pixels.insert(pixels.end(), row, row + width);
+    if (alternatives != nullptr) {
+      const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
+      choices.insert(choices.end(), from, from + std::ptrdiff_t(width));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<ImageData> EncodeFrames(const cGIF& gif,
+                                    const std::vector<PixelAlternatives>& alternatives) {
+  std::vector<ImageData> data(size_t(gif.FramesCount()) + 1);
+  lzw_choices::ChoiceEncoder encoder;
+  Values pixels, choices;
+  size_t placementBudget = kPlacementBudget;
+  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+    const PixelAlternatives* offered =
+        size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
+            ? &alternatives[size_t(n)]
+            : nullptr;
+    Gather(gif, n, offered, pixels, choices);
+    Shortest shortest(encoder, placementBudget);
+    shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameDIBXOR(n)->Width(), 1)));
+    data[size_t(n)] = shortest.Take();
+  }
+  return data;
+}
+
+}  // namespace lumatrim::best

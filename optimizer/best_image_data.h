@@ -1,0 +1,22 @@
+// The image data of each frame for the smallest file: the shortest of the frame's pixels, the
+// transparent index wherever it will do, and the encoder's pixel-by-pixel choice between the
+// two, each at the smallest LZW code size its values allow.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "gif/gif_document.h"
+#include "optimizer/best_frames.h"
+
+namespace lumatrim::best {
+
+// The LZW minimum code size byte and the data sub-blocks of one frame (no block terminator).
+using ImageData = std::vector<uint8_t>;
+
+// Encodes every frame of gif (element 0 of the answer unused) given the alternatives of its
+// pixels (as ReduceFrames answers them; a frame without an entry has none).
+std::vector<ImageData> EncodeFrames(const cGIF& gif,
+                                    const std::vector<PixelAlternatives>& alternatives);
+
+}  // namespace lumatrim::best

@@ -1,0 +1,138 @@
+#include "optimizer/best_palette_order.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+#include "optimizer/pixel_grid.h"
+
+namespace lumatrim::best {
+
+namespace {
+
+int TableSize(int entries) {
+  int size = 2;
+  while (size < entries) size *= 2;
+  return size;
+}
+
+// The indices frame n needs for their colours: every pixel's own where it has no choice, and
+// every alternative, leaving out the transparent index t (-1 for none). A pixel that may be sent
+// as transparent shows the same either way, whatever its own index means.
+std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlternatives* offered,
+                                    int t) {
+  std::array<bool, 256> needed{};
+  const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+  size_t i = 0;
+  for (int32_t y = 0; y < grid.Height(); ++y) {
+    const uint8_t* row = grid.Row(y);
+    for (int32_t x = 0; x < grid.Width(); ++x, ++i) {
+      const uint8_t other = offered != nullptr ? (*offered)[i] : row[x];
+      if (other != t) needed[other] = true;
+      if (other == row[x] && row[x] != t) needed[row[x]] = true;
+    }
+  }
+  return needed;
+}
+
+const PixelAlternatives* Offered(const std::vector<PixelAlternatives>& alternatives, int16_t n) {
+  return size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
+             ? &alternatives[size_t(n)]
+             : nullptr;
+}
+
+}  // namespace
+
+void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
+  // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
+  for (int16_t n = 2; n <= gif.FramesCount(); ++n) {
+    if (!gif.FrameUseTransparentColor(n)) continue;
+    const uint8_t t = gif.FrameTransparentColorIndex(n);
+    PixelAlternatives* offered = size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
+                                     ? &alternatives[size_t(n)]
+                                     : nullptr;
+    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
+    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    const int entries =
+        gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
+    int lower = 0;
+    while (lower < t && needed[size_t(lower)]) ++lower;
+    if (lower >= t || lower >= TableSize(entries)) continue;
+    for (int32_t y = 0; y < grid.Height(); ++y) {
+      uint8_t* row = grid.Row(y);
+      for (int32_t x = 0; x < grid.Width(); ++x) {
+        if (row[x] == t) row[x] = uint8_t(lower);
+      }
+    }
+    if (offered != nullptr) std::replace(offered->begin(), offered->end(), t, uint8_t(lower));
+    gif.FrameTransparentColorIndex(n, uint8_t(lower));
+  }
+}
+
+void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
+  if (!gif.GlobalPaletteExists()) return;
+  const int tableSize = TableSize(gif.GlobalPaletteEntries());
+
+  // How many frames need each index (their transparent index included), and how many pixels.
+  std::array<int64_t, 256> frames{}, pixels{};
+  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+    if (gif.LocalPaletteUsed(n)) continue;
+    const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
+    std::array<bool, 256> used = NeededIndices(gif, n, Offered(alternatives, n), t);
+    if (t >= 0) used[size_t(t)] = true;
+    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    for (int32_t y = 0; y < grid.Height(); ++y) {
+      const uint8_t* row = grid.Row(y);
+      for (int32_t x = 0; x < grid.Width(); ++x) pixels[row[x]] += used[row[x]];
+    }
+    for (int v = 0; v < 256; ++v) frames[size_t(v)] += used[size_t(v)];
+  }
+  // Indices beyond the table are left where they are (only malformed frames send them).
+  for (int v = 0; v < 256; ++v) {
+    if (v >= tableSize && (frames[size_t(v)] > 0)) return;
+  }
+
+  std::vector<int> order(static_cast<size_t>(tableSize));
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    if (frames[size_t(a)] != frames[size_t(b)]) return frames[size_t(a)] > frames[size_t(b)];
+    return pixels[size_t(a)] > pixels[size_t(b)];
+  });
+  std::array<uint8_t, 256> newIndex{};
+  for (int v = 0; v < 256; ++v) newIndex[size_t(v)] = uint8_t(v);
+  bool moved = false;
+  for (int i = 0; i < tableSize; ++i) {
+    newIndex[size_t(order[size_t(i)])] = uint8_t(i);
+    moved = moved || order[size_t(i)] != i;
+  }
+  if (!moved) return;
+
+  PaletteStore store{};
+  const uint8_t* old = gif.lpGlobalPalette();
+  for (int v = 0; v < tableSize; ++v) {
+    std::copy(old + 4 * v, old + 4 * v + 4, store.data() + 4 * newIndex[size_t(v)]);
+  }
+  CopyPalette(gif.lpGlobalPalette(), store.data());
+  // Colours may now sit anywhere in the table: all of it is written.
+  gif.GlobalPaletteEntries(int16_t(tableSize));
+  if (gif.ScreenBackgroundColorIndex() < tableSize) {
+    gif.ScreenBackgroundColorIndex(newIndex[gif.ScreenBackgroundColorIndex()]);
+  }
+  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+    if (gif.LocalPaletteUsed(n)) continue;
+    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    for (int32_t y = 0; y < grid.Height(); ++y) {
+      uint8_t* row = grid.Row(y);
+      for (int32_t x = 0; x < grid.Width(); ++x) row[x] = newIndex[row[x]];
+    }
+    if (size_t(n) < alternatives.size()) {
+      for (uint8_t& v : alternatives[size_t(n)]) v = newIndex[v];
+    }
+    gif.FrameTransparentColorIndex(n, newIndex[gif.FrameTransparentColorIndex(n)]);
+    CopyPalette(gif.lpFramePalette(n), store.data());
+    gif.FrameDIBXOR(n)->SetPalette(store);
+    gif.LocalPaletteEntries(n, int16_t(tableSize));
+  }
+}
+
+}  // namespace lumatrim::best

@@ -1,0 +1,204 @@
+// The encoder that chooses between two values per pixel: whatever it chooses, our decoder and
+// giflib read back, at every pixel, one of the two values it was offered.
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "gif/lzw_decoder.h"
+#include "gif/lzw_encoder_choices.h"
+
+namespace lumatrim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  Bytes pixels;
+  Bytes alternatives;
+};
+
+// Pixels drawn from `colours` values in runs (so that strings repeat), a share of them offered
+// with a second value.
+Image MakeImage(int width, int height, int colours, double choiceShare, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> value(0, colours - 1);
+  std::uniform_real_distribution<double> share(0, 1);
+  Image image{width, height, {}, {}};
+  uint8_t run = 0;
+  for (int i = 0; i < width * height; ++i) {
+    if (share(random) < 0.3) run = uint8_t(value(random));
+    image.pixels.push_back(run);
+    image.alternatives.push_back(share(random) < choiceShare ? uint8_t(value(random)) : run);
+  }
+  return image;
+}
+
+Bytes JoinSubBlocks(const Bytes& chain) {
+  Bytes data;
+  size_t at = 0;
+  while (at < chain.size()) {
+    const size_t n = chain[at];
+    EXPECT_GT(n, 0u);
+    EXPECT_TRUE(n == 255 || at + 1 + n == chain.size()) << "short sub-block before the last";
+    data.insert(data.end(), chain.begin() + std::ptrdiff_t(at + 1),
+                chain.begin() + std::ptrdiff_t(at + 1 + n));
+    at += 1 + n;
+  }
+  EXPECT_EQ(at, chain.size());
+  return data;
+}
+
+Bytes DecodeOurs(const Image& image, int codeSize, const Bytes& chain) {
+  cDIB surface;
+  EXPECT_TRUE(surface.Create(image.width, image.height, 8));
+  // A value no test image uses, so that a pixel the decoder never wrote shows up.
+  std::memset(surface.lpBits(), 0xEE, size_t(surface.Size()));
+  mGIFLZWDec::DecodeFrame(surface, false, uint8_t(codeSize), JoinSubBlocks(chain));
+  Bytes decoded;
+  for (int y = 0; y < image.height; ++y) {
+    const uint8_t* row = surface.lpBits() + size_t(y) * size_t(surface.BytesPerScanline());
+    decoded.insert(decoded.end(), row, row + image.width);
+  }
+  return decoded;
+}
+
+// A whole one-image GIF around the chain, as giflib reads it from memory.
+Bytes DecodeGiflib(const Image& image, int codeSize, const Bytes& chain) {
+  Bytes file = {'G',
+                'I',
+                'F',
+                '8',
+                '9',
+                'a',
+                uint8_t(image.width),
+                uint8_t(image.width >> 8),
+                uint8_t(image.height),
+                uint8_t(image.height >> 8),
+                0xF7,
+                0,
+                0};
+  for (int i = 0; i < 256; ++i) file.insert(file.end(), {uint8_t(i), uint8_t(i), uint8_t(i)});
+  file.insert(file.end(), {0x2C, 0, 0, 0, 0, uint8_t(image.width), uint8_t(image.width >> 8),
+                           uint8_t(image.height), uint8_t(image.height >> 8), 0});
+  file.push_back(uint8_t(codeSize));
+  file.insert(file.end(), chain.begin(), chain.end());
+  file.insert(file.end(), {0x00, 0x3B});
+
+  struct Source {
+    const Bytes* bytes;
+    size_t at;
+  } source{&file, 0};
+  const InputFunc read = [](GifFileType* gif, GifByteType* to, int n) {
+    auto* s = static_cast<Source*>(gif->UserData);
+    const size_t count = std::min(size_t(n), s->bytes->size() - s->at);
+    std::memcpy(to, s->bytes->data() + s->at, count);
+    s->at += count;
+    return int(count);
+  };
+  int error = 0;
+  GifFileType* gif = DGifOpen(&source, read, &error);
+  EXPECT_NE(gif, nullptr);
+  if (gif == nullptr) return {};
+  EXPECT_EQ(DGifSlurp(gif), GIF_OK) << GifErrorString(gif->Error);
+  Bytes decoded;
+  if (gif->ImageCount == 1) {
+    const GifByteType* raster = gif->SavedImages[0].RasterBits;
+    decoded.assign(raster, raster + image.width * image.height);
+  }
+  DGifCloseFile(gif, &error);
+  return decoded;
+}
+
+void ExpectOneOfTheChoices(const Image& image, const Bytes& decoded) {
+  ASSERT_EQ(decoded.size(), image.pixels.size());
+  for (size_t i = 0; i < decoded.size(); ++i) {
+    ASSERT_TRUE(decoded[i] == image.pixels[i] || decoded[i] == image.alternatives[i])
+        << "pixel " << i << " is " << int(decoded[i]) << ", offered " << int(image.pixels[i])
+        << " or " << int(image.alternatives[i]);
+  }
+}
+
+TEST(LzwEncoderChoices, OurDecoderAndGiflibReadOneOfTheChoicesAtEveryPixel) {
+  lzw_choices::ChoiceEncoder encoder;
+  struct Case {
+    int width, height, codeSize;
+    double share;
+  };
+  // Small images, every code size, and images long enough to fill the dictionary many times
+  // (the clear code in 12-bit width, then the initial width again).
+  for (const Case& c : {Case{1, 1, 2, 0.0}, Case{1, 1, 2, 1.0}, Case{7, 3, 2, 0.5},
+                        Case{64, 64, 3, 0.3}, Case{300, 200, 4, 0.2}, Case{200, 300, 6, 0.5},
+                        Case{512, 400, 8, 0.3}, Case{400, 512, 8, 0.0}, Case{333, 111, 5, 1.0}}) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " size " << c.codeSize);
+    const Image image =
+        MakeImage(c.width, c.height, 1 << c.codeSize, c.share, uint32_t(c.width * c.height));
+    Bytes chain;
+    const size_t written = encoder.Encode(chain, image.pixels, image.alternatives, c.codeSize);
+    EXPECT_EQ(written, chain.size());
+    ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, chain));
+    ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, chain));
+    // The same with clear codes placed by the encoder: never longer, read the same way.
+    Bytes placed;
+    encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, c.codeSize);
+    EXPECT_LE(placed.size(), chain.size());
+    ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, placed));
+    ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, placed));
+  }
+}
+
+TEST(LzwEncoderChoices, PlacedClearsPayWhereThePictureChanges) {
+  // Runs of 32 values, then runs of 32 others: the strings of the first half are of no use in
+  // the second, and a clear where it begins shortens the stream.
+  Image image = MakeImage(256, 128, 32, 0.0, 3);
+  const Image other = MakeImage(256, 128, 32, 0.0, 4);
+  for (uint8_t v : other.pixels) image.pixels.push_back(uint8_t(v + 32));
+  image.alternatives = image.pixels;
+  image.height = 256;
+  lzw_choices::ChoiceEncoder encoder;
+  Bytes plain, placed;
+  encoder.Encode(plain, image.pixels, image.alternatives, 6);
+  encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, 6);
+  EXPECT_LT(placed.size(), plain.size());
+  EXPECT_EQ(DecodeOurs(image, 6, placed), image.pixels);
+  EXPECT_EQ(DecodeGiflib(image, 6, placed), image.pixels);
+}
+
+TEST(LzwEncoderChoices, ChoicesMakeTheStreamShorter) {
+  // Noise in which every pixel may also be sent as 2: with the choices it is one long run.
+  std::mt19937 random(7);
+  Image image{256, 256, {}, {}};
+  for (int i = 0; i < 256 * 256; ++i) {
+    image.pixels.push_back(uint8_t(random() % 4));
+    image.alternatives.push_back(2);
+  }
+  lzw_choices::ChoiceEncoder encoder;
+  Bytes fixed, free;
+  encoder.Encode(fixed, image.pixels, image.pixels, 2);
+  encoder.Encode(free, image.pixels, image.alternatives, 2);
+  EXPECT_LT(free.size() * 10, fixed.size());
+  ExpectOneOfTheChoices(image, DecodeOurs(image, 2, free));
+}
+
+TEST(LzwEncoderChoices, EmptyImageAndBadArguments) {
+  lzw_choices::ChoiceEncoder encoder;
+  Bytes chain;
+  // Clear (4) and end (5) in 3 bits each: 0b101100 in one byte.
+  encoder.Encode(chain, {}, {}, 2);
+  EXPECT_EQ(chain, (Bytes{1, 0x2C}));
+  const Bytes pixels = {0, 4}, alternatives = {0, 1};
+  EXPECT_THROW(encoder.Encode(chain, pixels, alternatives, 2), std::invalid_argument);
+  EXPECT_THROW(encoder.Encode(chain, alternatives, pixels, 2), std::invalid_argument);
+  EXPECT_THROW(encoder.Encode(chain, pixels, Bytes{0}, 3), std::invalid_argument);
+  EXPECT_THROW(encoder.Encode(chain, pixels, pixels, 9), std::invalid_argument);
+  EXPECT_EQ(lzw_choices::SmallestCodeSize(Bytes{0, 1, 3}), 2);
+  EXPECT_EQ(lzw_choices::SmallestCodeSize(Bytes{4}), 3);
+  EXPECT_EQ(lzw_choices::SmallestCodeSize(Bytes{255}), 8);
+}
+
+}  // namespace
+}  // namespace lumatrim
