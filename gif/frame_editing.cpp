@@ -28,11 +28,13 @@ void cGIF::FrameInsert(int16_t nFrame, int16_t Width, int16_t Height, bool UseGl
 
   // The record is made complete before it joins the list. A surface that can't be made (a size
   // of 0, say) leaves the frame without pixels.
-  Frame frame;
-  frame.dibXor->Create(Width, Height, 8);
-  frame.dibXor->SetPalette(kBlankPalette);
-  frame.dibAnd->Create(Width, Height, 1);
-  frame.dibAnd->SetPalette(kBlankPalette);
+  Frame frame(cache_);
+  const std::shared_ptr<cDIB> image = frame.pixels->ImageForChanging();
+  image->Create(Width, Height, 8);
+  image->SetPalette(kBlankPalette);
+  const std::shared_ptr<cDIB> mask = frame.pixels->MaskForChanging();
+  mask->Create(Width, Height, 1);
+  mask->SetPalette(kBlankPalette);
   frame.declaredWidth = uint16_t(std::max<int16_t>(Width, 0));
   frame.declaredHeight = uint16_t(std::max<int16_t>(Height, 0));
   if (UseGlobalPalette && globalPaletteExists_) {
@@ -60,11 +62,10 @@ void cGIF::FrameClone(int16_t nFrame) {
 
   // All fields and comments are copied; the surfaces are new ones with the same pixels.
   const Frame& source = frames_[size_t(nFrame)];
-  Frame copy = source;
-  copy.dibXor = std::make_shared<cDIB>();
-  copy.dibAnd = std::make_shared<cDIB>();
-  source.dibXor->CloneTo(*copy.dibXor);
-  source.dibAnd->CloneTo(*copy.dibAnd);
+  Frame copy(cache_);
+  static_cast<FrameFields&>(copy) = source;
+  source.pixels->ImageForReading()->CloneTo(*copy.pixels->ImageForChanging());
+  source.pixels->MaskForReading()->CloneTo(*copy.pixels->MaskForChanging());
 
   // The copy takes the source's number; the source moves one place on.
   frames_.insert(frames_.begin() + nFrame, std::move(copy));
@@ -78,7 +79,7 @@ void cGIF::FrameRemove(int16_t nFrame) {
   // With no frames left the spare record 0 starts empty again.
   if (framesCount_ == 0) {
     frames_.clear();
-    frames_.emplace_back();
+    frames_.emplace_back(cache_);
   }
 }
 

@@ -3,13 +3,11 @@
 namespace lumatrim {
 
 int32_t Geometry::FrameWidth(int16_t nFrame) const {
-  const cDIB& image = *doc_.FrameDIBXOR(nFrame);
-  return image.hDIB() ? image.Width() : 0;
+  return doc_.FrameSurfaceWidth(nFrame);
 }
 
 int32_t Geometry::FrameHeight(int16_t nFrame) const {
-  const cDIB& image = *doc_.FrameDIBXOR(nFrame);
-  return image.hDIB() ? image.Height() : 0;
+  return doc_.FrameSurfaceHeight(nFrame);
 }
 
 Rect Geometry::Frame(int16_t nFrame) const {

@@ -11,6 +11,7 @@ int16_t CheckedInt16(int64_t value) {
 }
 
 cGIF::cGIF() {
+  cache_.Budget(memoryBudget_);
   Destroy();
 }
 
@@ -27,7 +28,7 @@ void cGIF::Destroy() {
   globalPaletteSorted_ = false;
   globalPaletteEntries_ = 0;
   frames_.clear();
-  frames_.emplace_back();
+  frames_.emplace_back(cache_);
   trailingComments_.assign(1, std::string());
   framesCount_ = 0;
 }
@@ -117,11 +118,22 @@ uint32_t cGIF::GlobalPaletteColor(uint8_t nEntry) const {
   return globalPaletteExists_ ? StoreColor(globalPalette_.data(), nEntry) : 0;
 }
 
-std::shared_ptr<cDIB> cGIF::FrameDIBXOR(int16_t nFrame) const {
-  return FrameAt(nFrame).dibXor;
+void cGIF::MemoryBudget(uint64_t New_MemoryBudget) {
+  memoryBudget_ = New_MemoryBudget;
+  cache_.Budget(New_MemoryBudget);
 }
-std::shared_ptr<cDIB> cGIF::FrameDIBAND(int16_t nFrame) const {
-  return FrameAt(nFrame).dibAnd;
+
+std::shared_ptr<cDIB> cGIF::FrameDIBXOR(int16_t nFrame) {
+  return FrameAt(nFrame).pixels->ImageForChanging();
+}
+std::shared_ptr<const cDIB> cGIF::FrameDIBXOR(int16_t nFrame) const {
+  return FrameAt(nFrame).pixels->ImageForReading();
+}
+std::shared_ptr<cDIB> cGIF::FrameDIBAND(int16_t nFrame) {
+  return FrameAt(nFrame).pixels->MaskForChanging();
+}
+std::shared_ptr<const cDIB> cGIF::FrameDIBAND(int16_t nFrame) const {
+  return FrameAt(nFrame).pixels->MaskForReading();
 }
 
 int16_t cGIF::FrameDelay(int16_t nFrame) const {
@@ -234,12 +246,22 @@ void cGIF::FrameComment(int16_t nFrame, int16_t nComment, const std::string& New
 
 uint16_t cGIF::FrameWidth(int16_t nFrame) const {
   const Frame& frame = FrameAt(nFrame);
-  return frame.dibXor->hDIB() ? uint16_t(frame.dibXor->Width()) : frame.declaredWidth;
+  const int32_t width = frame.pixels->Width();
+  return width > 0 ? uint16_t(width) : frame.declaredWidth;
 }
 
 uint16_t cGIF::FrameHeight(int16_t nFrame) const {
   const Frame& frame = FrameAt(nFrame);
-  return frame.dibXor->hDIB() ? uint16_t(frame.dibXor->Height()) : frame.declaredHeight;
+  const int32_t height = frame.pixels->Height();
+  return height > 0 ? uint16_t(height) : frame.declaredHeight;
+}
+
+int32_t cGIF::FrameSurfaceWidth(int16_t nFrame) const {
+  return FrameAt(nFrame).pixels->Width();
+}
+
+int32_t cGIF::FrameSurfaceHeight(int16_t nFrame) const {
+  return FrameAt(nFrame).pixels->Height();
 }
 
 }  // namespace lumatrim

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "gif/frame_cache.h"
 #include "raster/dib.h"
 #include "raster/errors.h"
 
@@ -106,8 +107,13 @@ class cGIF {
   int16_t FramesCount() const { return framesCount_; }
 
   // Frame properties.
-  std::shared_ptr<cDIB> FrameDIBXOR(int16_t nFrame) const;
-  std::shared_ptr<cDIB> FrameDIBAND(int16_t nFrame) const;
+  // The frame's surfaces with their pixels in memory. Through a changeable document they may be
+  // changed (pixels, colour table, recreated); through a const one they are read. The pixels
+  // stay in memory while the returned pointer is held, so hold it while using them.
+  std::shared_ptr<cDIB> FrameDIBXOR(int16_t nFrame);
+  std::shared_ptr<const cDIB> FrameDIBXOR(int16_t nFrame) const;
+  std::shared_ptr<cDIB> FrameDIBAND(int16_t nFrame);
+  std::shared_ptr<const cDIB> FrameDIBAND(int16_t nFrame) const;
   int16_t FrameDelay(int16_t nFrame) const;
   void FrameDelay(int16_t nFrame, int16_t New_Delay);
   bool FrameInterlaced(int16_t nFrame) const;
@@ -137,12 +143,19 @@ class cGIF {
   std::string FrameComment(int16_t nFrame, int16_t nComment) const;
   void FrameComment(int16_t nFrame, int16_t nComment, const std::string& New_FrameComment);
 
-  // The bytes all surfaces of one document may take together; a file that would need more does
-  // not load (a few bytes can declare thousands of frames of 65535 x 65535 pixels). A file
-  // larger than the budget is not read at all.
+  // The bytes one document's frames may take: the packed frames together with the frames that one
+  // step holds in memory at once (two, the frame and the one before it). A file that would need
+  // more does not load, and a frame whose surfaces alone need more keeps no pixels (a few bytes
+  // can declare thousands of frames of 65535 x 65535 pixels). A file larger than the budget is
+  // not read at all.
   static constexpr uint64_t kDefaultMemoryBudget = uint64_t(1) << 30;
   uint64_t MemoryBudget() const { return memoryBudget_; }
-  void MemoryBudget(uint64_t New_MemoryBudget) { memoryBudget_ = New_MemoryBudget; }
+  void MemoryBudget(uint64_t New_MemoryBudget);
+  // The bytes of unpacked frames kept in memory besides those in use (see FrameCache).
+  uint64_t FrameCacheSize() const { return cache_.Size(); }
+  void FrameCacheSize(uint64_t New_FrameCacheSize) { cache_.Size(New_FrameCacheSize); }
+  // Where the frames' memory stands now: packed bytes and unpacked pixel bytes.
+  const FrameCache& Frames() const { return cache_; }
   // Why the last load answered false ("not a GIF file", "not a regular file", the system's
   // error text...). Loading never throws: every failure is an answer of false and a reason.
   const std::string& LoadError() const { return loadError_; }
@@ -157,14 +170,17 @@ class cGIF {
   // Width and height of a frame as the file stores them (unsigned 16-bit).
   uint16_t FrameWidth(int16_t nFrame) const;
   uint16_t FrameHeight(int16_t nFrame) const;
+  // The size of the frame's image surface, 0 x 0 when it has none, read without bringing its
+  // pixels into memory.
+  int32_t FrameSurfaceWidth(int16_t nFrame) const;
+  int32_t FrameSurfaceHeight(int16_t nFrame) const;
 
  private:
   // Comment lists hold the empty comment 0 in front of comments 1..count.
   using CommentList = std::vector<std::string>;
 
-  struct Frame {
-    std::shared_ptr<cDIB> dibXor = std::make_shared<cDIB>();
-    std::shared_ptr<cDIB> dibAnd = std::make_shared<cDIB>();
+  // A frame's fields besides its pixels.
+  struct FrameFields {
     int16_t left = 0;
     int16_t top = 0;
     bool interlaced = false;
@@ -181,6 +197,12 @@ class cGIF {
     // Width and height the file declared; the surfaces hold them once they exist.
     uint16_t declaredWidth = 0;
     uint16_t declaredHeight = 0;
+  };
+
+  struct Frame : FrameFields {
+    explicit Frame(FrameCache& cache) : pixels(std::make_unique<FramePixels>(cache)) {}
+    // The image and mask surfaces.
+    std::unique_ptr<FramePixels> pixels;
   };
 
   Frame& FrameAt(int16_t nFrame);
@@ -207,6 +229,8 @@ class cGIF {
   PaletteStore globalPalette_{};
   CommentList trailingComments_{std::string()};
   int16_t framesCount_ = 0;
+  // Declared before the frames, which leave it when they go.
+  FrameCache cache_;
   std::vector<Frame> frames_;
   uint64_t memoryBudget_ = kDefaultMemoryBudget;
   std::string loadError_;

@@ -47,8 +47,8 @@ struct cGIF::ReadState {
   // Block size, flags, delay (2 bytes) and transparent index of the last graphic control block.
   std::array<uint8_t, 5> pendingControl{};
   CommentList pendingComments{std::string()};
-  std::vector<uint8_t> data;  // the joined sub-blocks of the chain read last
-  uint64_t surfaceBytes = 0;  // memory of all surfaces made so far
+  std::vector<uint8_t> data;        // the joined sub-blocks of the chain read last
+  uint64_t previousFrameBytes = 0;  // memory of the last frame's surfaces
   bool overBudget = false;
   int64_t framesLeftEmpty = 0;  // frames that alone need more than the budget
   bool commentsLeftOut = false;
@@ -262,9 +262,9 @@ void cGIF::pvReadImage(ReadState& state) {
   // The frame count is 16-bit: past 32767 images each further image replaces the last frame.
   if (state.imageCount < INT16_MAX) {
     ++state.imageCount;
-    frames_.emplace_back();
+    frames_.emplace_back(cache_);
   } else {
-    frames_.back() = Frame();
+    frames_.back() = Frame(cache_);
     state.framesReplaced = true;
   }
   const int16_t n = state.imageCount;
@@ -305,25 +305,25 @@ void cGIF::pvReadImage(ReadState& state) {
 
   // Surfaces: a frame whose size can't be held keeps surfaces without pixels. So does one that
   // alone needs more than the memory budget: a few stray bytes can declare 65535 x 65535 pixels,
-  // and that must not cost the good frames around it. Frames that fit one by one but not
-  // together make the whole file too large.
+  // and that must not cost the good frames around it. Beyond that the file must fit: its packed
+  // frames together with the two frames a step of the passes holds at once.
   const uint64_t rowBytes = (uint64_t(frame.declaredWidth) + 3) / 4 * 4;
   const uint64_t maskRowBytes = (uint64_t(frame.declaredWidth) + 31) / 32 * 4;
   const uint64_t frameBytes = (rowBytes + maskRowBytes) * frame.declaredHeight;
   if (frameBytes > memoryBudget_) {
     ++state.framesLeftEmpty;
   } else {
-    state.surfaceBytes += frameBytes;
-    if (state.surfaceBytes > memoryBudget_) {
+    if (cache_.PackedBytes() + state.previousFrameBytes + frameBytes > memoryBudget_) {
       state.overBudget = true;
       return;
     }
+    state.previousFrameBytes = frameBytes;
     try {
-      frame.dibXor->Create(frame.declaredWidth, frame.declaredHeight, 8);
-      frame.dibAnd->Create(frame.declaredWidth, frame.declaredHeight, 1);
+      frame.pixels->ImageForChanging()->Create(frame.declaredWidth, frame.declaredHeight, 8);
+      frame.pixels->MaskForChanging()->Create(frame.declaredWidth, frame.declaredHeight, 1);
     } catch (const OverflowError&) {
-      frame.dibXor->Destroy();
-      frame.dibAnd->Destroy();
+      frame.pixels->ImageForChanging()->Destroy();
+      frame.pixels->MaskForChanging()->Destroy();
     }
   }
 
@@ -335,13 +335,14 @@ void cGIF::pvReadImage(ReadState& state) {
 
 void cGIF::pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data) {
   Frame& frame = FrameAt(nFrame);
-  mGIFLZWDec::DecodeFrame(*frame.dibXor, frame.interlaced, codeSize, data);
+  const std::shared_ptr<cDIB> image = frame.pixels->ImageForChanging();
+  mGIFLZWDec::DecodeFrame(*image, frame.interlaced, codeSize, data);
   PaletteStore table = frame.palette;
   if (frame.useTransparentColor) {
     uint8_t* entry = table.data() + 4 * size_t(uint8_t(frame.transparentColorIndex));
     entry[0] = entry[1] = entry[2] = 0;
   }
-  frame.dibXor->SetPalette(table);
+  image->SetPalette(table);
   if (frame.useTransparentColor) FrameMask(nFrame, uint8_t(frame.transparentColorIndex));
 }
 

@@ -16,8 +16,10 @@ constexpr uint8_t kBlackAndWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
 void cGIF::FrameMask(int16_t nFrame, uint8_t TransparentColorIndex) {
   Frame& frame = FrameAt(nFrame);
   PaletteStore imageTable = frame.palette;
-  cDIB& image = *frame.dibXor;
-  cDIB& mask = *frame.dibAnd;
+  const std::shared_ptr<cDIB> imageSurface = frame.pixels->ImageForChanging();
+  const std::shared_ptr<cDIB> maskSurface = frame.pixels->MaskForChanging();
+  cDIB& image = *imageSurface;
+  cDIB& mask = *maskSurface;
   if (frame.useTransparentColor) {
     uint8_t* entry = imageTable.data() + 4 * size_t(TransparentColorIndex);
     entry[0] = entry[1] = entry[2] = 0;
@@ -43,8 +45,10 @@ void cGIF::FrameDraw(cDIB* hDC, int16_t nFrame, int16_t Left, int16_t Top, float
   const Geometry geometry(*this);
   const int32_t left = geometry.FrameLeft(nFrame);
   const int32_t top = geometry.FrameTop(nFrame);
-  int32_t w = frame.dibXor->Width();
-  int32_t h = frame.dibXor->Height();
+  const std::shared_ptr<const cDIB> image = frame.pixels->ImageForReading();
+  const std::shared_ptr<const cDIB> mask = frame.pixels->MaskForReading();
+  int32_t w = image->Width();
+  int32_t h = image->Height();
   if (ScreenCrop) {
     if (left + w > geometry.ScreenWidth()) w = geometry.ScreenWidth() - left;
     if (top + h > geometry.ScreenHeight()) h = geometry.ScreenHeight() - top;
@@ -59,16 +63,17 @@ void cGIF::FrameDraw(cDIB* hDC, int16_t nFrame, int16_t Left, int16_t Top, float
   // A source size of 0 would mean the whole surface, so a fully cropped frame draws nothing.
   if (w == 0 || h == 0) return;
   if (frame.useTransparentColor) {
-    frame.dibAnd->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCAND, COLORONCOLOR);
-    frame.dibXor->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCPAINT, COLORONCOLOR);
+    mask->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCAND, COLORONCOLOR);
+    image->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCPAINT, COLORONCOLOR);
   } else {
-    frame.dibXor->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCCOPY, COLORONCOLOR);
+    image->Stretch(hDC, x, y, width, height, 0, 0, w, h, SRCCOPY, COLORONCOLOR);
   }
 }
 
 cDIB cGIF::FrameImage(int16_t nFrame) {
   const Frame& frame = FrameAt(nFrame);
-  cDIB& image = *frame.dibXor;
+  const std::shared_ptr<cDIB> imageSurface = frame.pixels->ImageForChanging();
+  cDIB& image = *imageSurface;
   std::vector<uint8_t> kept;
   if (frame.useTransparentColor) {
     image.GetPalette(kept);

@@ -215,7 +215,8 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
 
       // Image descriptor. The size is the surface's: a frame without one is written as 0 x 0,
       // so the file never declares pixels it does not carry.
-      const cDIB& surface = *frame.dibXor;
+      const std::shared_ptr<const cDIB> image = frame.pixels->ImageForReading();
+      const cDIB& surface = *image;
       const bool hasSurface = surface.hDIB() != 0;
       if (hasSurface && (surface.Width() > 0xFFFF || surface.Height() > 0xFFFF)) {
         throw OverflowError("frame size does not fit 16 bits");

@@ -7,6 +7,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gif/frame_numbers.h"
@@ -31,10 +32,12 @@ int32_t TransparentIndexOf(const cGIF& oGIF, int16_t nFrame) {
   return oGIF.FrameUseTransparentColor(nFrame) ? oGIF.FrameTransparentColorIndex(nFrame) : -1;
 }
 
-// The view over a frame's pixels; a frame whose surface holds fewer pixels than its rectangle
-// (no pixel memory, another depth) stops the pass rather than being read out of bounds.
-PixelGrid GridOf(const cGIF& oGIF, int16_t nFrame, const Rect& frameRect) {
-  const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));
+// The view over a frame's pixels, for reading (a const document) or writing; a frame whose
+// surface holds fewer pixels than its rectangle (no pixel memory, another depth) stops the pass
+// rather than being read out of bounds.
+template <typename Document>
+auto GridOf(Document& oGIF, int16_t nFrame, const Rect& frameRect) {
+  auto grid = MapDIBPixels(oGIF.FrameDIBXOR(nFrame));
   if (grid.Width() < frameRect.right - frameRect.left ||
       grid.Height() < frameRect.bottom - frameRect.top) {
     throw std::out_of_range("frame " + std::to_string(nFrame) + " has no pixels to compare");
@@ -85,7 +88,7 @@ void AddTransparentColors(cGIF& oGIF, const std::vector<Rect>& origRect) {
 // One pair of frames: the earlier one stays on the screen, the later one is drawn over it. The
 // screen position (x, y) is pixel (x - left, y - top) of either frame.
 struct FramePair {
-  PixelGrid prev, cur;
+  PixelView prev, cur;
   int32_t prevLeft, prevTop, curLeft, curTop;
   ColorTable prevPal, curPal;
   int32_t prevTC, curTC;
@@ -110,12 +113,13 @@ struct FramePair {
     return curPal[c] != prevPal[p] || ((c == curTC) != (p == prevTC));
   }
 
-  // Mode 1: later pixels that show the colour the earlier frame shows become transparent.
-  void MaskUnchanged(const Rect& isect) const {
+  // Mode 1: later pixels that show the colour the earlier frame shows become transparent; later
+  // is the later frame's grid, taken for writing.
+  void MaskUnchanged(const Rect& isect, const PixelGrid& later) const {
     const uint8_t transparent = uint8_t(curTC);
     for (int32_t y = isect.top; y < isect.bottom; ++y) {
       const uint8_t* p = prev.Row(y - prevTop) + (isect.left - prevLeft);
-      uint8_t* c = cur.Row(y - curTop) + (isect.left - curLeft);
+      uint8_t* c = later.Row(y - curTop) + (isect.left - curLeft);
       for (int32_t x = isect.left; x < isect.right; ++x, ++p, ++c) {
         if (*p != prevTC && curPal[*c] == prevPal[*p]) *c = transparent;
       }
@@ -167,10 +171,11 @@ bool OptimizeFrameDifferences(cGIF& oGIF, OptimizationMode eOM) {
 
       if (eOM == MaskUnchangedPixels) {
         if (oGIF.FrameUseTransparentColor(int16_t(i + 1))) {
-          FramePair(oGIF, i, origRect).MaskUnchanged(isect);
+          const PixelGrid later = GridOf(oGIF, int16_t(i + 1), origRect[size_t(i + 1)]);
+          FramePair(std::as_const(oGIF), i, origRect).MaskUnchanged(isect, later);
         }
       } else if (isect == later) {
-        const FramePair pair(oGIF, i, origRect);
+        const FramePair pair(std::as_const(oGIF), i, origRect);
         newRect[size_t(i + 1)] =
             FindPixelBounds(isect.left, isect.top, isect.right - 1, isect.bottom - 1,
                             [&pair](int32_t x, int32_t y) { return pair.Differs(x, y); });

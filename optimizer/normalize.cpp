@@ -14,8 +14,8 @@ namespace {
 
 // The largest index a pixel of the frame carries, or -1 when it has no pixels.
 int32_t LargestPixel(const cGIF& oGIF, int16_t nFrame) {
-  const cDIB& image = *oGIF.FrameDIBXOR(nFrame);
-  return image.lpBits() ? mGIFLZWEnc::LargestIndex(image) : -1;
+  const std::shared_ptr<const cDIB> image = oGIF.FrameDIBXOR(nFrame);
+  return image->lpBits() ? mGIFLZWEnc::LargestIndex(*image) : -1;
 }
 
 }  // namespace

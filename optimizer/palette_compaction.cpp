@@ -27,7 +27,7 @@ struct Compaction {
 void MarkUsed(const cGIF& oGIF, const std::vector<int16_t>& frames, int32_t entries,
               std::array<bool, 256>& used) {
   for (int16_t n : frames) {
-    const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(n));
+    const PixelView grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       const uint8_t* row = grid.Row(y);
       for (int32_t x = 0; x < grid.Width(); ++x) used[row[x]] = true;
@@ -54,7 +54,7 @@ bool Compact(const uint8_t* oldPalette, int32_t entries, Compaction& c) {
 }
 
 void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
-  const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(n));
+  const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
   for (int32_t y = 0; y < grid.Height(); ++y) {
     uint8_t* row = grid.Row(y);
     for (int32_t x = 0; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];

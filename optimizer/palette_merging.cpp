@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "gif/frame_numbers.h"
 #include "gif/lzw_encoder.h"
@@ -20,7 +21,7 @@ bool SameColor(const uint8_t* a, const uint8_t* b) {
 }
 
 void RenumberPixels(cGIF& oGIF, int16_t nFrame, const std::array<uint8_t, 256>& map) {
-  const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));
+  const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(nFrame));
   for (int32_t y = 0; y < grid.Height(); ++y) {
     uint8_t* row = grid.Row(y);
     for (int32_t x = 0; x < grid.Width(); ++x) {
@@ -69,8 +70,8 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
       if (entries - matched > 256 - globalCount) continue;
       // A frame with pixels beyond its own palette (malformed input) has no colours to move for
       // them: it keeps its palette rather than be half moved.
-      const cDIB& image = *oGIF.FrameDIBXOR(a);
-      if ((image.lpBits() && mGIFLZWEnc::LargestIndex(image) >= entries) ||
+      const std::shared_ptr<const cDIB> image = std::as_const(oGIF).FrameDIBXOR(a);
+      if ((image->lpBits() && mGIFLZWEnc::LargestIndex(*image) >= entries) ||
           oGIF.FrameTransparentColorIndex(a) >= entries) {
         continue;
       }

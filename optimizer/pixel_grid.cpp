@@ -5,18 +5,30 @@
 
 namespace lumatrim {
 
-PixelGrid MapDIBPixels(const cDIB& surface) {
+PixelGrid MapDIBPixels(std::shared_ptr<cDIB> surface) {
   PixelGrid grid;
-  if (surface.BPP() != 8 || surface.lpBits() == nullptr) return grid;
-  grid.bits_ = surface.lpBits();
-  grid.stride_ = surface.BytesPerScanline();
-  grid.width_ = surface.Width();
-  grid.height_ = surface.Height();
+  if (surface == nullptr || surface->BPP() != 8 || surface->lpBits() == nullptr) return grid;
+  grid.bits_ = surface->lpBits();
+  grid.stride_ = surface->BytesPerScanline();
+  grid.width_ = surface->Width();
+  grid.height_ = surface->Height();
+  grid.surface_ = std::move(surface);
   return grid;
 }
 
+PixelView MapDIBPixels(std::shared_ptr<const cDIB> surface) {
+  PixelView view;
+  if (surface == nullptr || surface->BPP() != 8 || surface->lpBits() == nullptr) return view;
+  view.bits_ = surface->lpBits();
+  view.stride_ = surface->BytesPerScanline();
+  view.width_ = surface->Width();
+  view.height_ = surface->Height();
+  view.surface_ = std::move(surface);
+  return view;
+}
+
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index) {
-  const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(nFrame));
+  const PixelView grid = MapDIBPixels(gif.FrameDIBXOR(nFrame));
   for (int32_t y = 0; y < grid.Height(); ++y) {
     const uint8_t* row = grid.Row(y);
     for (int32_t x = 0; x < grid.Width(); ++x) {
@@ -34,7 +46,8 @@ bool CropFrame(cGIF& gif, int16_t nFrame, const Rect& rect) {
   try {
     PaletteStore palette;
     CopyPalette(palette.data(), gif.lpFramePalette(nFrame));
-    cDIB& image = *gif.FrameDIBXOR(nFrame);
+    const std::shared_ptr<cDIB> surface = gif.FrameDIBXOR(nFrame);
+    cDIB& image = *surface;
     if (rect.Empty() || rect.left < 0 || rect.top < 0 || rect.right > image.Width() ||
         rect.bottom > image.Height()) {
       return false;

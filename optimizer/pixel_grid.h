@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -12,26 +13,35 @@
 
 namespace lumatrim {
 
-// A non-owning view of an 8-bit surface's pixel memory: At(x, y) is the byte at
-// y * BytesPerScanline + x. Writes change the surface. Valid while the surface keeps its memory.
-class PixelGrid {
+// A view of an 8-bit surface's pixel memory: At(x, y) is the byte at y * BytesPerScanline + x.
+// The view holds the surface, so its pixels stay in memory while the view lives. A PixelGrid
+// comes from a surface taken for changing and writes through it change the frame; a PixelView
+// only reads.
+template <typename Byte>
+class BasicPixelGrid {
  public:
-  PixelGrid() = default;
-  uint8_t* Row(int32_t y) const { return bits_ + size_t(y) * size_t(stride_); }
-  uint8_t& At(int32_t x, int32_t y) const { return Row(y)[x]; }
+  BasicPixelGrid() = default;
+  Byte* Row(int32_t y) const { return bits_ + size_t(y) * size_t(stride_); }
+  Byte& At(int32_t x, int32_t y) const { return Row(y)[x]; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
 
  private:
-  friend PixelGrid MapDIBPixels(const cDIB& surface);
-  uint8_t* bits_ = nullptr;
+  friend BasicPixelGrid<uint8_t> MapDIBPixels(std::shared_ptr<cDIB> surface);
+  friend BasicPixelGrid<const uint8_t> MapDIBPixels(std::shared_ptr<const cDIB> surface);
+  std::shared_ptr<const cDIB> surface_;
+  Byte* bits_ = nullptr;
   int32_t stride_ = 0;
   int32_t width_ = 0;
   int32_t height_ = 0;
 };
 
+using PixelGrid = BasicPixelGrid<uint8_t>;
+using PixelView = BasicPixelGrid<const uint8_t>;
+
 // The view over surface; a surface that is not 8 bits per pixel has no pixel indices to view.
-PixelGrid MapDIBPixels(const cDIB& surface);
+PixelGrid MapDIBPixels(std::shared_ptr<cDIB> surface);
+PixelView MapDIBPixels(std::shared_ptr<const cDIB> surface);
 
 // Whether some pixel of the frame carries index.
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index);

@@ -16,7 +16,7 @@ namespace {
 
 // Frame-local bounds of the pixels that are not transparent index t; empty when there are none.
 Rect VisibleBounds(const cGIF& oGIF, int16_t nFrame, const Rect& frameRect, uint8_t t) {
-  const PixelGrid grid = MapDIBPixels(*oGIF.FrameDIBXOR(nFrame));
+  const PixelView grid = MapDIBPixels(oGIF.FrameDIBXOR(nFrame));
   if (grid.Width() < frameRect.right || grid.Height() < frameRect.bottom) {
     throw std::out_of_range("frame " + std::to_string(nFrame) + " has no pixels to search");
   }
@@ -46,8 +46,8 @@ bool CropTransparentBorders(cGIF& oGIF) {
     std::vector<Rect> newRect(size_t(n) + 1);
     std::vector<bool> changed(size_t(n) + 1, false);
     for (int16_t c : FrameNumbers(1, n)) {
-      const cDIB& image = *oGIF.FrameDIBXOR(c);
-      const Rect origRect{0, 0, image.Width(), image.Height()};
+      // The size alone: a frame without transparency is not brought into memory.
+      const Rect origRect{0, 0, oGIF.FrameSurfaceWidth(c), oGIF.FrameSurfaceHeight(c)};
       newRect[size_t(c)] = origRect;
       if (!oGIF.FrameUseTransparentColor(c)) continue;
       newRect[size_t(c)] = VisibleBounds(oGIF, c, origRect, oGIF.FrameTransparentColorIndex(c));

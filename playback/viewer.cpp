@@ -73,7 +73,8 @@ bool Viewer::Step() {
   pendingArea_ = drawn;
   if (pendingDisposal_ == 3) CopyArea(drawn, pendingRestore_);
   if (!drawn.Empty()) {
-    const cDIB& image = *doc_.FrameDIBXOR(n);
+    const std::shared_ptr<const cDIB> surface = doc_.FrameDIBXOR(n);
+    const cDIB& image = *surface;
     // A frame without its own table shows the global one, as the written file would.
     const uint8_t* palette =
         doc_.LocalPaletteUsed(n) ? doc_.lpFramePalette(n) : doc_.lpGlobalPalette();

@@ -1,0 +1,19 @@
+// A fast lossless packer for a frame's bytes while it waits out of memory. It finds repeats
+// (runs of one index, a row like the row above) with a hashed match search and writes literal
+// bytes and back references, so that packing and unpacking cost about a copy of the memory.
+// It packs and unpacks our own bytes only; unpacking still never reads or writes out of bounds.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace lumatrim::BytePacker {
+
+std::vector<uint8_t> Pack(std::span<const uint8_t> bytes);
+
+// Fills out (of the size that was packed) from packed; answers false when packed does not
+// describe exactly out.size() bytes.
+bool Unpack(std::span<const uint8_t> packed, std::span<uint8_t> out);
+
+}  // namespace lumatrim::BytePacker

@@ -1,0 +1,50 @@
+#include "gif/packed_surface.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "gif/byte_packer.h"
+
+namespace lumatrim {
+
+namespace {
+
+bool AllZero(const uint8_t* bytes, size_t size) {
+  // Every byte equals the one after it, and the first is 0.
+  return size == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, size - 1) == 0);
+}
+
+}  // namespace
+
+PackedSurface PackedSurface::Pack(const cDIB& surface) {
+  PackedSurface packed;
+  if (surface.lpBits() == nullptr) return packed;
+  packed.width_ = surface.Width();
+  packed.height_ = surface.Height();
+  packed.bpp_ = surface.BPP();
+  if (packed.bpp_ <= 8) surface.GetPalette(packed.table_);
+  if (AllZero(surface.lpBits(), size_t(surface.Size()))) {
+    packed.form_ = Form::Zeros;
+    return packed;
+  }
+  packed.form_ = Form::RawBytes;
+  packed.data_ =
+      BytePacker::Pack(std::span<const uint8_t>(surface.lpBits(), size_t(surface.Size())));
+  return packed;
+}
+
+void PackedSurface::UnpackTo(cDIB& surface) const {
+  if (form_ == Form::NoPixels) {
+    surface.Destroy();
+    return;
+  }
+  // A size that was made once is made again; failing now means memory ran out.
+  if (!surface.Create(width_, height_, bpp_)) throw std::bad_alloc();
+  surface.SetPalette(table_);
+  if (form_ == Form::RawBytes) {
+    BytePacker::Unpack(data_, std::span<uint8_t>(surface.lpBits(), size_t(surface.Size())));
+  }
+}
+
+}  // namespace lumatrim
