@@ -65,7 +65,7 @@ class FrameCache {
   // Unpacked frames kept beyond those in use. The cost of a small cache is decoding again: the
   // passes walk the frames in order and need at most two at a time, so a cache smaller than the
   // whole document helps little more than one that holds a few frames.
-  static constexpr uint64_t kDefaultSize = uint64_t(16) << 20;
+  static constexpr uint64_t kDefaultSize = uint64_t(8) << 20;
 
   FrameCache() = default;
   FrameCache(const FrameCache&) = delete;

@@ -91,7 +91,7 @@ TEST_F(ReduceCommandTest, FailuresAndExitCodes) {
 
 TEST_F(ReduceCommandTest, MemoryLimitRefusesTheFileWithItsReason) {
   cli::ReduceSettings settings;
-  // Each frame fits the budget, all of them together do not.
+  // Each frame fits the budget; the file's frames, even packed, do not.
   settings.paths = {Input("big.gif", "wuffs-gifplayer-muybridge.gif").string(),
                     Input("small.gif").string()};
   settings.options.memoryBudget = 1 << 20;
