@@ -12,7 +12,10 @@ namespace lumatrim::BytePacker {
 namespace {
 
 constexpr size_t kMinMatch = 4;
-constexpr int kHashBits = 16;
+// The table of last positions grows with the input up to 2^16 slots: small frames don't pay for
+// clearing a large one.
+constexpr int kMinHashBits = 8;
+constexpr int kMaxHashBits = 16;
 constexpr uint32_t kNone = UINT32_MAX;
 
 uint32_t Load32(const uint8_t* p) {
@@ -21,8 +24,8 @@ uint32_t Load32(const uint8_t* p) {
   return v;
 }
 
-uint32_t Hash(uint32_t v) {
-  return (v * 2654435761u) >> (32 - kHashBits);
+uint32_t Hash(uint32_t v, int bits) {
+  return (v * 2654435761u) >> (32 - bits);
 }
 
 void PutNumber(std::vector<uint8_t>& out, uint64_t n) {
@@ -51,14 +54,16 @@ std::vector<uint8_t> Pack(std::span<const uint8_t> bytes) {
   out.reserve(bytes.size() / 8 + 16);
   const uint8_t* src = bytes.data();
   const size_t n = bytes.size();
-  auto table = std::make_unique<uint32_t[]>(size_t(1) << kHashBits);
-  std::fill_n(table.get(), size_t(1) << kHashBits, kNone);
+  int bits = kMinHashBits;
+  while (bits < kMaxHashBits && (size_t(1) << bits) < n) ++bits;
+  auto table = std::make_unique<uint32_t[]>(size_t(1) << bits);
+  std::fill_n(table.get(), size_t(1) << bits, kNone);
 
   size_t anchor = 0;  // first byte not yet written
   size_t i = 0;
   while (n >= kMinMatch && i <= n - kMinMatch) {
     const uint32_t value = Load32(src + i);
-    uint32_t& slot = table[Hash(value)];
+    uint32_t& slot = table[Hash(value, bits)];
     const uint32_t candidate = slot;
     slot = uint32_t(i);
     if (candidate == kNone || Load32(src + candidate) != value) {

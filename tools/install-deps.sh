@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   zlib1g-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev gifsicle hyperfine
+  libgif-dev gifsicle hyperfine time bc
   clang libclang-rt-14-dev
   qt6-base-dev xvfb xauth
 )
