@@ -92,7 +92,7 @@ bool Unpack(std::span<const uint8_t> packed, std::span<uint8_t> out) {
     uint64_t literals = 0;
     if (!GetNumber(packed, at, literals)) return false;
     if (literals > packed.size() - at || literals > out.size() - written) return false;
-    std::memcpy(out.data() + written, packed.data() + at, size_t(literals));
+    if (literals > 0) std::memcpy(out.data() + written, packed.data() + at, size_t(literals));
     at += size_t(literals);
     written += size_t(literals);
     if (at == packed.size()) return written == out.size();
