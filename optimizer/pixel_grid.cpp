@@ -5,28 +5,6 @@
 
 namespace lumatrim {
 
-PixelGrid MapDIBPixels(std::shared_ptr<cDIB> surface) {
-  PixelGrid grid;
-  if (surface == nullptr || surface->BPP() != 8 || surface->lpBits() == nullptr) return grid;
-  grid.bits_ = surface->lpBits();
-  grid.stride_ = surface->BytesPerScanline();
-  grid.width_ = surface->Width();
-  grid.height_ = surface->Height();
-  grid.surface_ = std::move(surface);
-  return grid;
-}
-
-PixelView MapDIBPixels(std::shared_ptr<const cDIB> surface) {
-  PixelView view;
-  if (surface == nullptr || surface->BPP() != 8 || surface->lpBits() == nullptr) return view;
-  view.bits_ = surface->lpBits();
-  view.stride_ = surface->BytesPerScanline();
-  view.width_ = surface->Width();
-  view.height_ = surface->Height();
-  view.surface_ = std::move(surface);
-  return view;
-}
-
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index) {
   const PixelView grid = MapDIBPixels(gif.FrameDIBXOR(nFrame));
   for (int32_t y = 0; y < grid.Height(); ++y) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "gif/geometry.h"
@@ -20,16 +22,26 @@ namespace lumatrim {
 template <typename Byte>
 class BasicPixelGrid {
  public:
+  using Surface = std::conditional_t<std::is_const_v<Byte>, const cDIB, cDIB>;
+
   BasicPixelGrid() = default;
+  // The view over surface; a surface that is not 8 bits per pixel has no pixel indices to view.
+  explicit BasicPixelGrid(std::shared_ptr<Surface> surface) {
+    if (surface == nullptr || surface->BPP() != 8 || surface->lpBits() == nullptr) return;
+    bits_ = surface->lpBits();
+    stride_ = surface->BytesPerScanline();
+    width_ = surface->Width();
+    height_ = surface->Height();
+    surface_ = std::move(surface);
+  }
+
   Byte* Row(int32_t y) const { return bits_ + size_t(y) * size_t(stride_); }
   Byte& At(int32_t x, int32_t y) const { return Row(y)[x]; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
 
  private:
-  friend BasicPixelGrid<uint8_t> MapDIBPixels(std::shared_ptr<cDIB> surface);
-  friend BasicPixelGrid<const uint8_t> MapDIBPixels(std::shared_ptr<const cDIB> surface);
-  std::shared_ptr<const cDIB> surface_;
+  std::shared_ptr<Surface> surface_;
   Byte* bits_ = nullptr;
   int32_t stride_ = 0;
   int32_t width_ = 0;
@@ -39,9 +51,12 @@ class BasicPixelGrid {
 using PixelGrid = BasicPixelGrid<uint8_t>;
 using PixelView = BasicPixelGrid<const uint8_t>;
 
-// The view over surface; a surface that is not 8 bits per pixel has no pixel indices to view.
-PixelGrid MapDIBPixels(std::shared_ptr<cDIB> surface);
-PixelView MapDIBPixels(std::shared_ptr<const cDIB> surface);
+inline PixelGrid MapDIBPixels(std::shared_ptr<cDIB> surface) {
+  return PixelGrid(std::move(surface));
+}
+inline PixelView MapDIBPixels(std::shared_ptr<const cDIB> surface) {
+  return PixelView(std::move(surface));
+}
 
 // Whether some pixel of the frame carries index.
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index);
