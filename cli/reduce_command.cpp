@@ -267,8 +267,9 @@ void AddReduceCommand(CLI::App& app, int& exit_code) {
   cmd->add_flag("--json", settings->json, "One JSON object per file");
   cmd->add_flag("--verify", settings->verify,
                 "Play input and output and check that every frame looks the same");
-  cmd->add_option("--max-memory", *maxMemory,
-                  "Memory one file's frames may take, packed and in use, in MiB (default 1024)");
+  cmd->add_option(
+      "--max-memory", *maxMemory,
+      "Memory for one file: its bytes and its frames, packed and in use, in MiB (default 1024)");
   cmd->callback([=, &exit_code] {
     settings->options.mode = *mode == "crop"   ? mGIFOptimizer::CropChangedArea
                              : *mode == "mask" ? mGIFOptimizer::MaskUnchangedPixels
