@@ -22,7 +22,7 @@ int TableSize(int entries) {
 std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlternatives* offered,
                                     int t) {
   std::array<bool, 256> needed{};
-  const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+  const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
   size_t i = 0;
   for (int32_t y = 0; y < grid.Height(); ++y) {
     const uint8_t* row = grid.Row(y);
@@ -52,7 +52,7 @@ void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternat
                                      ? &alternatives[size_t(n)]
                                      : nullptr;
     const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
-    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     const int entries =
         gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
     int lower = 0;
@@ -80,7 +80,7 @@ void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives)
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
     std::array<bool, 256> used = NeededIndices(gif, n, Offered(alternatives, n), t);
     if (t >= 0) used[size_t(t)] = true;
-    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       const uint8_t* row = grid.Row(y);
       for (int32_t x = 0; x < grid.Width(); ++x) pixels[row[x]] += used[row[x]];
@@ -120,7 +120,7 @@ void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives)
   }
   for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
     if (gif.LocalPaletteUsed(n)) continue;
-    const PixelGrid grid = MapDIBPixels(*gif.FrameDIBXOR(n));
+    const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       uint8_t* row = grid.Row(y);
       for (int32_t x = 0; x < grid.Width(); ++x) row[x] = newIndex[row[x]];
