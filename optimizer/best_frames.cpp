@@ -1,4 +1,5 @@
 #include "optimizer/best_frames.h"
+#include "gif/frame_numbers.h"
 
 #include <algorithm>
 #include <array>
@@ -297,7 +298,7 @@ int GrowPalette(cGIF& gif, int16_t n, int& grownGlobalIndex) {
   const int16_t entries = gif.GlobalPaletteEntries();
   if (!gif.GlobalPaletteExists() || entries >= 256) return -1;
   gif.GlobalPaletteEntries(int16_t(entries + 1));
-  for (int16_t f = 1; f <= gif.FramesCount(); ++f) {
+  for (int16_t f : AllFrames(gif)) {
     if (!gif.LocalPaletteUsed(f)) gif.LocalPaletteEntries(f, int16_t(entries + 1));
   }
   grownGlobalIndex = entries;
@@ -330,7 +331,8 @@ std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, boo
   int grownGlobalIndex = -1;
   try {
     Screen screen(width, height);
-    for (int16_t n = 1; n <= oGIF.FramesCount();) {
+    // A counter wider than frame numbers, so that it passes 32767.
+    for (int32_t n = 1; n <= oGIF.FramesCount();) {
       const bool followable = Followable(oGIF, n, screen);
       FrameNeeds needs;
       if (followable) needs = Compare(oGIF, n, screen);
@@ -363,7 +365,7 @@ std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, boo
         const bool mayDrop =
             n > 1 && !TakenAway(disposal) && !TakenAway(oGIF.FrameDisposalMethod(int16_t(n - 1))) &&
             int32_t(uint16_t(oGIF.FrameDelay(int16_t(n - 1)))) + uint16_t(oGIF.FrameDelay(n)) <=
-                32767;
+                65535;
         if (mayDrop) {
           oGIF.FrameDelay(int16_t(n - 1), int16_t(uint16_t(oGIF.FrameDelay(int16_t(n - 1))) +
                                                   uint16_t(oGIF.FrameDelay(n))));

@@ -1,4 +1,5 @@
 #include "optimizer/best_image_data.h"
+#include "gif/frame_numbers.h"
 
 #include <algorithm>
 #include <array>
@@ -124,7 +125,7 @@ std::vector<ImageData> EncodeFrames(const cGIF& gif,
   lzw_choices::ChoiceEncoder encoder;
   Values pixels, choices;
   size_t placementBudget = kPlacementBudget;
-  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+  for (int16_t n : AllFrames(gif)) {
     const PixelAlternatives* offered =
         size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
             ? &alternatives[size_t(n)]

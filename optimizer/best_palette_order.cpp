@@ -1,4 +1,5 @@
 #include "optimizer/best_palette_order.h"
+#include "gif/frame_numbers.h"
 
 #include <algorithm>
 #include <array>
@@ -45,7 +46,7 @@ const PixelAlternatives* Offered(const std::vector<PixelAlternatives>& alternati
 
 void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
   // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
-  for (int16_t n = 2; n <= gif.FramesCount(); ++n) {
+  for (int16_t n : FrameNumbers(2, gif.FramesCount())) {
     if (!gif.FrameUseTransparentColor(n)) continue;
     const uint8_t t = gif.FrameTransparentColorIndex(n);
     PixelAlternatives* offered = size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
@@ -75,7 +76,7 @@ void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives)
 
   // How many frames need each index (their transparent index included), and how many pixels.
   std::array<int64_t, 256> frames{}, pixels{};
-  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+  for (int16_t n : AllFrames(gif)) {
     if (gif.LocalPaletteUsed(n)) continue;
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
     std::array<bool, 256> used = NeededIndices(gif, n, Offered(alternatives, n), t);
@@ -118,7 +119,7 @@ void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives)
   if (gif.ScreenBackgroundColorIndex() < tableSize) {
     gif.ScreenBackgroundColorIndex(newIndex[gif.ScreenBackgroundColorIndex()]);
   }
-  for (int16_t n = 1; n <= gif.FramesCount(); ++n) {
+  for (int16_t n : AllFrames(gif)) {
     if (gif.LocalPaletteUsed(n)) continue;
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {

@@ -1,4 +1,5 @@
 #include "optimizer/best_reduction.h"
+#include "gif/frame_numbers.h"
 
 #include <exception>
 #include <optional>
@@ -16,10 +17,10 @@ namespace {
 
 using namespace mGIFOptimizer;
 
-void OptimizePalettes(cGIF& oGIF) {
-  OptimizeGlobalPalette(oGIF);
+void OptimizePalettes(cGIF& oGIF, bool backgroundNamesColor) {
+  OptimizeGlobalPalette(oGIF, backgroundNamesColor);
   const int16_t n = oGIF.FramesCount();
-  for (int16_t i = 1; i <= n; ++i) OptimizeLocalPalette(oGIF, i);
+  for (int16_t i : FrameNumbers(1, n)) OptimizeLocalPalette(oGIF, i);
 }
 
 // Entries of the colour table the writer pads the global palette to.
@@ -58,7 +59,7 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
       oGIF.ScreenBackgroundColorIndex() >= oGIF.GlobalPaletteEntries();
 
   NormalizeFrameProperties(oGIF);
-  OptimizePalettes(oGIF);
+  OptimizePalettes(oGIF, !backgroundNamesNoColor);
   if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
   auto frames = ReduceFrames(oGIF, options.memoryBudget, growPalettes);
   if (!frames) {
@@ -70,10 +71,10 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
 
   const int16_t n = oGIF.FramesCount();
   if (options.disableInterlacing) {
-    for (int16_t i = 1; i <= n; ++i) oGIF.FrameInterlaced(i, false);
+    for (int16_t i : FrameNumbers(1, n)) oGIF.FrameInterlaced(i, false);
   }
   if (options.removeComments) {
-    for (int16_t i = 1; i <= n; ++i) oGIF.FrameCommentRemoveAll(i);
+    for (int16_t i : FrameNumbers(1, n)) oGIF.FrameCommentRemoveAll(i);
     oGIF.TrailingCommentRemoveAll();
   }
   if (backgroundNamesNoColor && oGIF.GlobalPaletteExists()) {

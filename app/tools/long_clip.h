@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 
 namespace lumatrim {
@@ -21,7 +22,7 @@ inline bool WriteLongClip(const QString& path, int16_t frames) {
     palette[i * 4 + 1] = uint8_t(128 + i * 8);
     palette[i * 4 + 2] = uint8_t(255 - i * 16);
   }
-  for (int16_t n = 1; n <= frames; ++n) {
+  for (int16_t n : FrameNumbers(1, frames)) {
     gif.FrameInsert(n, 320, 240, true);
     gif.FrameDelay(n, 4);
     gif.FrameDisposalMethod(n, 1);
