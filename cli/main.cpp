@@ -1,29 +1,19 @@
 // lumatrim-cli: the command-line face of Lumatrim. Each subcommand lives in its own
-// *_command.cpp and is added here with one call.
-#include <CLI/CLI.hpp>
-
-#include "cli/info_command.h"
-#include "cli/reduce_command.h"
-#include "cli/resave_command.h"
+// *_command.cpp and is added by MakeCliApp.
+#include "cli/cli_app.h"
 #include "gif/interrupted_saves.h"
 
 int main(int argc, char** argv) {
   // Ctrl+C, kill or a closed terminal during a save must not leave a temporary file behind.
   lumatrim::InstallInterruptCleanup();
 
-  CLI::App app{"Lumatrim: makes GIF files smaller without changing how they look"};
-  app.require_subcommand(1);
-
-  int exitCode = 0;
-  lumatrim::cli::AddInfoCommand(app, exitCode);
-  lumatrim::cli::AddResaveCommand(app, exitCode);
-  lumatrim::cli::AddReduceCommand(app, exitCode);
-
+  int exitCode = lumatrim::cli::kExitOk;
+  const auto app = lumatrim::cli::MakeCliApp(exitCode);
   try {
-    app.parse(argc, argv);
+    app->parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     // Help and version exit 0; every usage error exits 2.
-    return app.exit(e) == 0 ? 0 : 2;
+    return app->exit(e) == 0 ? lumatrim::cli::kExitOk : lumatrim::cli::kExitUsage;
   }
   return exitCode;
 }
