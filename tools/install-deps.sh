@@ -9,6 +9,7 @@ packages=(
   libgif-dev gifsicle hyperfine time bc
   clang libclang-rt-14-dev
   qt6-base-dev xvfb xauth
+  parallel python3 dpkg-dev file appstream
 )
 
 missing=()
