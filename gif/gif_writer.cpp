@@ -2,6 +2,9 @@
 // the target only through a rename, so a failed save never leaves a partial file behind and never
 // damages the file it would have replaced; a signal that ends the process mid-save removes the
 // temporary file too (interrupted_saves.h). Only a regular file is ever replaced.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -20,6 +23,7 @@
 #include "gif/interrupted_saves.h"
 #include "gif/lzw_encoder.h"
 #include "gif/system_error_text.h"
+#include "gif/whole_file.h"
 
 namespace lumatrim {
 
@@ -80,9 +84,8 @@ std::string TargetRefusal(const std::filesystem::path& target) {
   return {};
 }
 
-// Writes bytes to a new temporary file and renames it over the target once every byte is
-// written. On any failure the temporary file is removed, the target is left as it was, and the
-// answer says why; on success the answer is empty.
+}  // namespace
+
 std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_t>& bytes) {
   namespace fs = std::filesystem;
   const fs::path target(filename);
@@ -123,6 +126,12 @@ std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_
     const fs::file_status old = fs::status(target, error);
     if (!error && fs::is_regular_file(old)) {
       fs::permissions(temp, old.permissions(), fs::perm_options::replace, error);
+      // So does its owner, where the process may give the file away (as root, say).
+      struct stat oldOwner {};
+      if (::stat(target.c_str(), &oldOwner) == 0) {
+        [[maybe_unused]] const int ignored =
+            ::chown(temp.c_str(), oldOwner.st_uid, oldOwner.st_gid);
+      }
     }
     error.clear();
     fs::rename(temp, target, error);
@@ -132,8 +141,6 @@ std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_
   fs::remove(temp, error);
   return reason;
 }
-
-}  // namespace
 
 void cGIF::pvWriteComments(std::vector<uint8_t>& out, const CommentList& comments) {
   // Element 0 is the spare empty comment, never written.
