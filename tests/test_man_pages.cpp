@@ -59,6 +59,16 @@ TEST(ManPages, CommandLineOptionsMatchHelp) {
   }
 }
 
+TEST(ManPages, BashCompletionOffersEveryOption) {
+  int exitCode = 0;
+  const auto app = cli::MakeCliApp(exitCode);
+  std::ifstream in(std::string(LUMATRIM_MAN_DIR) + "/../completions/lumatrim-cli");
+  const std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  for (const std::string& option : OptionNames(*app)) {
+    EXPECT_TRUE(std::regex_search(script, std::regex("[ ']" + option + "[ '\n]"))) << option;
+  }
+}
+
 TEST(ManPages, ExitCodesAndVersionMatchTheProgram) {
   int exitCode = 0;
   const auto app = cli::MakeCliApp(exitCode);
