@@ -9,6 +9,8 @@ jobs="$(nproc)"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+# The Debian package of the release build, and what it holds.
+timeout 600 bash tools/package.sh build/release
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLUMATRIM_SANITIZE=ON
 cmake --build build/sanitize -j"$jobs"
