@@ -351,8 +351,13 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
   std::string standardInputCopy;
   if (readsStandardInput) {
     standardInputCopy = scratch->path() + "/stdin.gif";
-    if (const std::string reason = WriteWholeFile(standardInputCopy, ReadWholeStream(in));
-        !reason.empty()) {
+    // Bounded like a file: a GIF larger than the memory budget is refused unread.
+    const std::vector<uint8_t> bytes = ReadWholeStream(in, settings.options.memoryBudget);
+    if (bytes.size() > settings.options.memoryBudget) {
+      err << "Error loading gif file: - (larger than the memory budget)\n";
+      return 1;
+    }
+    if (const std::string reason = WriteWholeFile(standardInputCopy, bytes); !reason.empty()) {
       err << "Can't keep standard input (" << reason << ")\n";
       return 2;
     }

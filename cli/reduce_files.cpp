@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -30,8 +31,16 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
   return bytes;
 }
 
-std::vector<uint8_t> ReadWholeStream(std::istream& in) {
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::vector<uint8_t> ReadWholeStream(std::istream& in, uint64_t limit) {
+  std::vector<uint8_t> bytes;
+  char block[65536];
+  while (bytes.size() <= limit && in.read(block, sizeof block).gcount() > 0) {
+    const auto got = uint64_t(in.gcount());
+    // The loop runs while bytes.size() <= limit, so this leaves room for limit + 1 bytes.
+    const uint64_t room = limit == UINT64_MAX ? got : limit - bytes.size() + 1;
+    bytes.insert(bytes.end(), block, block + std::min(got, room));
+  }
+  return bytes;
 }
 
 std::vector<std::string> SplitPathList(const std::string& text, bool nul) {

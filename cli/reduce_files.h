@@ -13,8 +13,8 @@ namespace lumatrim::cli {
 // The whole content of a file, or nothing when it can't be read (why goes to reason).
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string& reason);
 
-// Every byte of in.
-std::vector<uint8_t> ReadWholeStream(std::istream& in);
+// Every byte of in, or at most limit + 1 of them (so that more than limit shows).
+std::vector<uint8_t> ReadWholeStream(std::istream& in, uint64_t limit = UINT64_MAX);
 
 // The paths of a list: one a line (a final line without a newline counts; empty lines and a
 // carriage return before the newline are dropped), or separated by NUL bytes with nul.

@@ -127,6 +127,13 @@ TEST_F(ReduceShellHabitsTest, FilterRefusesWhatItCannotDo) {
   EXPECT_EQ(out_.str(), "");
   EXPECT_NE(err_.str().find("Error loading gif file: -"), std::string::npos) << err_.str();
 
+  // Standard input is bounded by the memory budget, as a file is.
+  settings = Settings({"-"});
+  settings.options.memoryBudget = 1000;
+  EXPECT_EQ(Run(settings, std::string(1001, 'G')), 1);
+  EXPECT_NE(err_.str().find("memory budget"), std::string::npos) << err_.str();
+  EXPECT_EQ(FilesIn(root_ / "out"), 0u);
+
   // Standard input is read once, and is not a file to replace.
   settings = Settings({"-", "-"});
   EXPECT_EQ(Run(settings), 2);
@@ -305,6 +312,15 @@ TEST(PathList, SplitsLinesAndNuls) {
   EXPECT_EQ(SplitPathList(std::string("a\nb\0c\r\0\0", 9), true),
             (std::vector<std::string>{"a\nb", "c\r"}));
   EXPECT_TRUE(SplitPathList("", false).empty());
+}
+
+TEST(ReadWholeStream, StopsJustPastTheLimit) {
+  std::istringstream big(std::string(200000, 'x'));
+  EXPECT_EQ(cli::ReadWholeStream(big, 70000).size(), 70001u);
+  std::istringstream exact(std::string(70000, 'x'));
+  EXPECT_EQ(cli::ReadWholeStream(exact, 70000).size(), 70000u);
+  std::istringstream all(std::string(200000, 'x'));
+  EXPECT_EQ(cli::ReadWholeStream(all).size(), 200000u);
 }
 
 }  // namespace
