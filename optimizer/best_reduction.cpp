@@ -1,5 +1,4 @@
 #include "optimizer/best_reduction.h"
-#include "gif/frame_numbers.h"
 
 #include <exception>
 #include <optional>
@@ -10,25 +9,13 @@
 #include "optimizer/best_image_data.h"
 #include "optimizer/best_palette_order.h"
 #include "optimizer/passes.h"
+#include "optimizer/pipeline.h"
 
 namespace lumatrim::best {
 
 namespace {
 
 using namespace mGIFOptimizer;
-
-void OptimizePalettes(cGIF& oGIF, bool backgroundNamesColor) {
-  OptimizeGlobalPalette(oGIF, backgroundNamesColor);
-  const int16_t n = oGIF.FramesCount();
-  for (int16_t i : FrameNumbers(1, n)) OptimizeLocalPalette(oGIF, i);
-}
-
-// Entries of the colour table the writer pads the global palette to.
-int32_t PaddedGlobalEntries(const cGIF& oGIF) {
-  int32_t padded = 2;
-  while (padded < oGIF.GlobalPaletteEntries()) padded *= 2;
-  return padded;
-}
 
 // Hands the writer the image data chosen for each frame beforehand.
 class FrameDataWriter {
@@ -54,12 +41,10 @@ struct Optimized {
 // Runs the passes over a loaded document; answers the writer of its image data.
 Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
   // A background index that names no colour of the loaded file must not come to name one.
-  const bool backgroundNamesNoColor =
-      !oGIF.GlobalPaletteExists() ||
-      oGIF.ScreenBackgroundColorIndex() >= oGIF.GlobalPaletteEntries();
+  const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
   NormalizeFrameProperties(oGIF);
-  OptimizePalettes(oGIF, !backgroundNamesNoColor);
+  OptimizePalettes(oGIF, backgroundNamesColor);
   if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
   auto frames = ReduceFrames(oGIF, options.memoryBudget, growPalettes);
   if (!frames) {
@@ -69,20 +54,7 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
     frames.emplace();
   }
 
-  const int16_t n = oGIF.FramesCount();
-  if (options.disableInterlacing) {
-    for (int16_t i : FrameNumbers(1, n)) oGIF.FrameInterlaced(i, false);
-  }
-  if (options.removeComments) {
-    for (int16_t i : FrameNumbers(1, n)) oGIF.FrameCommentRemoveAll(i);
-    oGIF.TrailingCommentRemoveAll();
-  }
-  if (backgroundNamesNoColor && oGIF.GlobalPaletteExists()) {
-    const int32_t padded = PaddedGlobalEntries(oGIF);
-    if (padded < 256 && oGIF.ScreenBackgroundColorIndex() < padded) {
-      oGIF.ScreenBackgroundColorIndex(255);
-    }
-  }
+  FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
   Optimized optimized;
   optimized.paletteFull = frames->paletteFull;
   OrderGlobalPalette(oGIF, frames->alternatives);

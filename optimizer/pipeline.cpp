@@ -9,12 +9,6 @@ namespace {
 
 using namespace mGIFOptimizer;
 
-void OptimizePalettes(cGIF& oGIF, bool backgroundNamesColor) {
-  OptimizeGlobalPalette(oGIF, backgroundNamesColor);
-  const int16_t n = oGIF.FramesCount();
-  for (int16_t i : FrameNumbers(1, n)) OptimizeLocalPalette(oGIF, i);
-}
-
 // Entries of the colour table the writer pads the global palette to.
 int32_t PaddedGlobalEntries(const cGIF& oGIF) {
   int32_t padded = 2;
@@ -24,38 +18,48 @@ int32_t PaddedGlobalEntries(const cGIF& oGIF) {
 
 }  // namespace
 
+bool BackgroundNamesColor(const cGIF& oGIF) {
+  return oGIF.GlobalPaletteExists() &&
+         oGIF.ScreenBackgroundColorIndex() < oGIF.GlobalPaletteEntries();
+}
+
+void OptimizePalettes(cGIF& oGIF, bool backgroundNamesColor) {
+  OptimizeGlobalPalette(oGIF, backgroundNamesColor);
+  for (int16_t i : AllFrames(oGIF)) OptimizeLocalPalette(oGIF, i);
+}
+
+void FinishForSaving(cGIF& oGIF, bool bDisableInterlacing, bool bRemoveComments,
+                     bool backgroundNamesColor) {
+  for (int16_t i : AllFrames(oGIF)) {
+    if (bDisableInterlacing) oGIF.FrameInterlaced(i, false);
+    if (bRemoveComments) oGIF.FrameCommentRemoveAll(i);
+  }
+  if (bRemoveComments) oGIF.TrailingCommentRemoveAll();
+  if (!backgroundNamesColor && oGIF.GlobalPaletteExists()) {
+    const int32_t padded = PaddedGlobalEntries(oGIF);
+    if (padded < 256 && oGIF.ScreenBackgroundColorIndex() < padded) {
+      oGIF.ScreenBackgroundColorIndex(255);
+    }
+  }
+}
+
 bool pvSaveOptimizedTmpGIF(cGIF& oGIF, const std::string& sPath, OptimizationMode eOM,
                            bool bSecondPaletteOptimization, bool bDisableInterlacing,
                            bool bRemoveComments) {
   try {
     // A background index that names no colour of the loaded file must not come to name one.
-    const bool backgroundNamesNoColor =
-        !oGIF.GlobalPaletteExists() ||
-        oGIF.ScreenBackgroundColorIndex() >= oGIF.GlobalPaletteEntries();
+    const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
     NormalizeFrameProperties(oGIF);
-    OptimizePalettes(oGIF, !backgroundNamesNoColor);
+    OptimizePalettes(oGIF, backgroundNamesColor);
     if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
     if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, eOM);
     CropTransparentBorders(oGIF);
     if (bSecondPaletteOptimization && oGIF.FramesCount() > 1) {
-      OptimizePalettes(oGIF, !backgroundNamesNoColor);
+      OptimizePalettes(oGIF, backgroundNamesColor);
       MergeLocalPalettes(oGIF);
     }
-    const int16_t n = oGIF.FramesCount();
-    if (bDisableInterlacing) {
-      for (int16_t i : FrameNumbers(1, n)) oGIF.FrameInterlaced(i, false);
-    }
-    if (bRemoveComments) {
-      for (int16_t i : FrameNumbers(1, n)) oGIF.FrameCommentRemoveAll(i);
-      oGIF.TrailingCommentRemoveAll();
-    }
-    if (backgroundNamesNoColor && oGIF.GlobalPaletteExists()) {
-      const int32_t padded = PaddedGlobalEntries(oGIF);
-      if (padded < 256 && oGIF.ScreenBackgroundColorIndex() < padded) {
-        oGIF.ScreenBackgroundColorIndex(255);
-      }
-    }
+    FinishForSaving(oGIF, bDisableInterlacing, bRemoveComments, backgroundNamesColor);
     return oGIF.Save(sPath);
   } catch (const std::exception&) {
     return false;

@@ -14,4 +14,18 @@ bool pvSaveOptimizedTmpGIF(cGIF& oGIF, const std::string& sPath,
                            mGIFOptimizer::OptimizationMode eOM, bool bSecondPaletteOptimization,
                            bool bDisableInterlacing, bool bRemoveComments);
 
+// Steps of the pipeline that the --best path shares.
+
+// Whether the background index names a colour of the document as it is now (call it on the
+// loaded file: later passes may widen the palette past the index).
+bool BackgroundNamesColor(const cGIF& oGIF);
+
+// Compacts the global palette, then every local one.
+void OptimizePalettes(cGIF& oGIF, bool backgroundNamesColor);
+
+// The output options: interlacing and comments dropped as asked, and a background that named
+// no colour of the loaded file moved to 255 so that it names none of the written table either.
+void FinishForSaving(cGIF& oGIF, bool bDisableInterlacing, bool bRemoveComments,
+                     bool backgroundNamesColor);
+
 }  // namespace lumatrim
