@@ -8,6 +8,7 @@
 #include "optimizer/best_frames.h"
 #include "optimizer/best_image_data.h"
 #include "optimizer/best_palette_order.h"
+#include "optimizer/best_repeated_colors.h"
 #include "optimizer/passes.h"
 #include "optimizer/pipeline.h"
 
@@ -44,6 +45,7 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
   const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
   NormalizeFrameProperties(oGIF);
+  MergeRepeatedColors(oGIF);
   OptimizePalettes(oGIF, backgroundNamesColor);
   if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
   auto frames = ReduceFrames(oGIF, options.memoryBudget, growPalettes);
