@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <memory>
 #include <unordered_map>
 
 #include "gif/geometry.h"
@@ -54,18 +55,18 @@ class Screen {
 
   // Draws frame n and answers what lay under it.
   std::vector<uint32_t> Draw(const cGIF& gif, int16_t n) {
-    const cDIB& image = *gif.FrameDIBXOR(n);
+    const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
     const int32_t left = Geometry(gif).FrameLeft(n);
     const int32_t top = Geometry(gif).FrameTop(n);
     const Rect clip = ClipOf(gif, n);
     std::vector<uint32_t> under = Copy(clip);
-    if (image.BPP() == 8 && image.lpBits() != nullptr && !clip.Empty()) {
+    if (image->BPP() == 8 && image->lpBits() != nullptr && !clip.Empty()) {
       const uint8_t* palette =
           gif.LocalPaletteUsed(n) ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
       const bool transparent = gif.FrameUseTransparentColor(n);
       const uint8_t t = gif.FrameTransparentColorIndex(n);
       for (int32_t y = clip.top; y < clip.bottom; ++y) {
-        const uint8_t* row = image.lpBits() + size_t(y - top) * size_t(image.BytesPerScanline());
+        const uint8_t* row = image->lpBits() + size_t(y - top) * size_t(image->BytesPerScanline());
         uint32_t* out = &pixels_[size_t(y) * size_t(width_)];
         for (int32_t x = clip.left; x < clip.right; ++x) {
           const uint8_t index = row[x - left];
@@ -90,8 +91,8 @@ class Screen {
   // that rectangle before next is drawn changes nothing that is seen.
   bool Covers(const cGIF& gif, int16_t n, int16_t next) const {
     const Rect clip = ClipOf(gif, n);
-    const cDIB& image = *gif.FrameDIBXOR(next);
-    if (image.BPP() != 8 || image.lpBits() == nullptr) return false;
+    const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(next);
+    if (image->BPP() != 8 || image->lpBits() == nullptr) return false;
     const int32_t left = Geometry(gif).FrameLeft(next);
     const int32_t top = Geometry(gif).FrameTop(next);
     const bool transparent = gif.FrameUseTransparentColor(next);
@@ -99,11 +100,11 @@ class Screen {
     for (int32_t y = clip.top; y < clip.bottom; ++y) {
       for (int32_t x = clip.left; x < clip.right; ++x) {
         if (At(x, y) == kNothingShown) continue;
-        if (x < left || y < top || x >= left + image.Width() || y >= top + image.Height()) {
+        if (x < left || y < top || x >= left + image->Width() || y >= top + image->Height()) {
           return false;
         }
         const uint8_t index =
-            image.lpBits()[size_t(y - top) * size_t(image.BytesPerScanline()) + size_t(x - left)];
+            image->lpBits()[size_t(y - top) * size_t(image->BytesPerScanline()) + size_t(x - left)];
         if (transparent && index == t) return false;
       }
     }
@@ -183,9 +184,9 @@ void Include(Rect& r, int32_t x, int32_t y) {
 }
 
 FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
-  const cDIB& image = *gif.FrameDIBXOR(n);
-  const int32_t width = image.Width();
-  const int32_t height = image.Height();
+  const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
+  const int32_t width = image->Width();
+  const int32_t height = image->Height();
   const int32_t left = Geometry(gif).FrameLeft(n);
   const int32_t top = Geometry(gif).FrameTop(n);
   const bool local = gif.LocalPaletteUsed(n);
@@ -199,7 +200,7 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
   needs.choice.resize(size_t(width) * size_t(height));
   int32_t x0 = width, y0 = height, x1 = -1, y1 = -1;
   for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
+    const uint8_t* row = image->lpBits() + size_t(y) * size_t(image->BytesPerScanline());
     uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
     for (int32_t x = 0; x < width; ++x) {
       const uint8_t index = row[x];
@@ -253,13 +254,13 @@ int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& k
 // any.
 PixelAlternatives AlternativesIn(const cGIF& gif, int16_t n, const FrameNeeds& needs,
                                  const Rect& keep, int transparent) {
-  const cDIB& image = *gif.FrameDIBXOR(n);
+  const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
   PixelAlternatives alternatives;
   alternatives.reserve(size_t(keep.right - keep.left) * size_t(keep.bottom - keep.top));
   bool any = false;
   for (int32_t y = keep.top; y < keep.bottom; ++y) {
-    const uint8_t* row = image.lpBits() + size_t(y) * size_t(image.BytesPerScanline());
-    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())];
+    const uint8_t* row = image->lpBits() + size_t(y) * size_t(image->BytesPerScanline());
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image->Width())];
     for (int32_t x = keep.left; x < keep.right; ++x) {
       uint8_t value = row[x];
       if (choice[x] == kTransparentWillDo) {
@@ -307,14 +308,15 @@ int GrowPalette(cGIF& gif, int16_t n, int& grownGlobalIndex) {
 
 // Whether a frame is one this pass can follow: 8-bit pixels wholly on the screen.
 bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
-  const cDIB& image = *gif.FrameDIBXOR(n);
-  if (image.BPP() != 8 || image.lpBits() == nullptr || image.Width() <= 0 || image.Height() <= 0) {
+  const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
+  if (image->BPP() != 8 || image->lpBits() == nullptr || image->Width() <= 0 ||
+      image->Height() <= 0) {
     return false;
   }
   const int32_t left = Geometry(gif).FrameLeft(n);
   const int32_t top = Geometry(gif).FrameTop(n);
-  return left >= 0 && top >= 0 && left + image.Width() <= screen.Width() &&
-         top + image.Height() <= screen.Height();
+  return left >= 0 && top >= 0 && left + image->Width() <= screen.Width() &&
+         top + image->Height() <= screen.Height();
 }
 
 }  // namespace
@@ -348,8 +350,8 @@ std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, boo
         continue;
       }
 
-      const cDIB& image = *oGIF.FrameDIBXOR(n);
-      const Rect whole{0, 0, image.Width(), image.Height()};
+      const int32_t width = oGIF.FrameSurfaceWidth(n);
+      const Rect whole{0, 0, width, oGIF.FrameSurfaceHeight(n)};
       const int32_t disposal = oGIF.FrameDisposalMethod(n);
       Rect keep = needs.changed;
       if (disposal == 2) {
@@ -378,7 +380,7 @@ std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, boo
 
       int transparent = oGIF.FrameUseTransparentColor(n) ? oGIF.FrameTransparentColorIndex(n) : -1;
       PixelAlternatives chosen = AlternativesIn(oGIF, n, needs, keep, -1);
-      if (transparent < 0 && HasTransparentWillDo(needs, image.Width(), keep)) {
+      if (transparent < 0 && HasTransparentWillDo(needs, width, keep)) {
         transparent = FreeIndex(oGIF, n, needs, keep);
         result.paletteFull = result.paletteFull || transparent < 0;
         if (transparent < 0 && growPalettes) transparent = GrowPalette(oGIF, n, grownGlobalIndex);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "gif/interlace.h"
 #include "gif/lzw_encoder_choices.h"
@@ -98,17 +99,18 @@ void Gather(const cGIF& gif, int16_t n, const PixelAlternatives* alternatives, V
             Values& choices) {
   pixels.clear();
   choices.clear();
-  const cDIB& surface = *gif.FrameDIBXOR(n);
-  if (surface.BPP() != 8 || surface.lpBits() == nullptr || surface.Width() <= 0 ||
-      surface.Height() <= 0) {
+  const std::shared_ptr<const cDIB> surface = gif.FrameDIBXOR(n);
+  if (surface->BPP() != 8 || surface->lpBits() == nullptr || surface->Width() <= 0 ||
+      surface->Height() <= 0) {
     return;
   }
-  const size_t width = size_t(surface.Width());
-  if (alternatives != nullptr && alternatives->size() != width * size_t(surface.Height())) {
+  const size_t width = size_t(surface->Width());
+  if (alternatives != nullptr && alternatives->size() != width * size_t(surface->Height())) {
     alternatives = nullptr;
   }
-  for (InterlaceRows rows(surface.Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
-    const uint8_t* row = surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
+  for (InterlaceRows rows(surface->Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
+    const uint8_t* row =
+        surface->lpBits() + size_t(rows.Row()) * size_t(surface->BytesPerScanline());
     pixels.insert(pixels.end(), row, row + width);
     if (alternatives != nullptr) {
       const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
