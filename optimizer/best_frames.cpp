@@ -328,7 +328,7 @@ std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, boo
   if (uint64_t(width) * uint64_t(height) * 8 > memoryBudget) return std::nullopt;
 
   ReducedFrames result;
-  std::vector<PixelAlternatives>& alternatives = result.alternatives;
+  DocumentAlternatives& alternatives = result.alternatives;
   alternatives.resize(size_t(oGIF.FramesCount()) + 1);
   int grownGlobalIndex = -1;
   try {
@@ -396,7 +396,7 @@ std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, boo
         oGIF.FrameTransparentColorIndex(n, uint8_t(transparent));
         chosen = std::move(withTransparent);
       }
-      alternatives[size_t(n)] = std::move(chosen);
+      alternatives[size_t(n)] = FrameAlternatives(chosen);
       ++n;
     }
   } catch (const std::exception&) {

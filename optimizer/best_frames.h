@@ -14,17 +14,13 @@
 #include <vector>
 
 #include "gif/gif_document.h"
+#include "optimizer/best_alternatives.h"
 
 namespace lumatrim::best {
 
-// For one frame, in the frame's row order (top to bottom, Width values a row): the value each
-// pixel may be sent as instead of its own (its own where there is no choice). Empty when the
-// frame has no choices.
-using PixelAlternatives = std::vector<uint8_t>;
-
 struct ReducedFrames {
-  // The alternatives of each frame (element 0 unused, 1 to FramesCount).
-  std::vector<PixelAlternatives> alternatives;
+  // The alternatives of each frame.
+  DocumentAlternatives alternatives;
   // Some frame would have taken a transparent index but its palette had no index to spare.
   bool paletteFull = false;
 };

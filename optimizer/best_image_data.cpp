@@ -121,18 +121,14 @@ void Gather(const cGIF& gif, int16_t n, const PixelAlternatives* alternatives, V
 
 }  // namespace
 
-std::vector<ImageData> EncodeFrames(const cGIF& gif,
-                                    const std::vector<PixelAlternatives>& alternatives) {
+std::vector<ImageData> EncodeFrames(const cGIF& gif, const DocumentAlternatives& alternatives) {
   std::vector<ImageData> data(size_t(gif.FramesCount()) + 1);
   lzw_choices::ChoiceEncoder encoder;
   Values pixels, choices;
   size_t placementBudget = kPlacementBudget;
   for (int16_t n : AllFrames(gif)) {
-    const PixelAlternatives* offered =
-        size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
-            ? &alternatives[size_t(n)]
-            : nullptr;
-    Gather(gif, n, offered, pixels, choices);
+    const PixelAlternatives offered = AlternativesOf(alternatives, n);
+    Gather(gif, n, offered.empty() ? nullptr : &offered, pixels, choices);
     Shortest shortest(encoder, placementBudget);
     shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameDIBXOR(n)->Width(), 1)));
     data[size_t(n)] = shortest.Take();

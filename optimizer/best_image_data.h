@@ -16,7 +16,6 @@ using ImageData = std::vector<uint8_t>;
 
 // Encodes every frame of gif (element 0 of the answer unused) given the alternatives of its
 // pixels (as ReduceFrames answers them; a frame without an entry has none).
-std::vector<ImageData> EncodeFrames(const cGIF& gif,
-                                    const std::vector<PixelAlternatives>& alternatives);
+std::vector<ImageData> EncodeFrames(const cGIF& gif, const DocumentAlternatives& alternatives);
 
 }  // namespace lumatrim::best

@@ -36,23 +36,19 @@ std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlter
   return needed;
 }
 
-const PixelAlternatives* Offered(const std::vector<PixelAlternatives>& alternatives, int16_t n) {
-  return size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
-             ? &alternatives[size_t(n)]
-             : nullptr;
+const PixelAlternatives* OrNone(const PixelAlternatives& offered) {
+  return offered.empty() ? nullptr : &offered;
 }
 
 }  // namespace
 
-void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
+void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
   // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
   for (int16_t n : FrameNumbers(2, gif.FramesCount())) {
     if (!gif.FrameUseTransparentColor(n)) continue;
     const uint8_t t = gif.FrameTransparentColorIndex(n);
-    PixelAlternatives* offered = size_t(n) < alternatives.size() && !alternatives[size_t(n)].empty()
-                                     ? &alternatives[size_t(n)]
-                                     : nullptr;
-    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
+    PixelAlternatives offered = AlternativesOf(alternatives, n);
+    const std::array<bool, 256> needed = NeededIndices(gif, n, OrNone(offered), t);
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     const int entries =
         gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
@@ -65,12 +61,15 @@ void LowerTransparentIndices(cGIF& gif, std::vector<PixelAlternatives>& alternat
         if (row[x] == t) row[x] = uint8_t(lower);
       }
     }
-    if (offered != nullptr) std::replace(offered->begin(), offered->end(), t, uint8_t(lower));
+    if (!offered.empty()) {
+      std::replace(offered.begin(), offered.end(), t, uint8_t(lower));
+      alternatives[size_t(n)] = FrameAlternatives(offered);
+    }
     gif.FrameTransparentColorIndex(n, uint8_t(lower));
   }
 }
 
-void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives) {
+void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
   if (!gif.GlobalPaletteExists()) return;
   const int tableSize = TableSize(gif.GlobalPaletteEntries());
 
@@ -79,7 +78,8 @@ void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives)
   for (int16_t n : AllFrames(gif)) {
     if (gif.LocalPaletteUsed(n)) continue;
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
-    std::array<bool, 256> used = NeededIndices(gif, n, Offered(alternatives, n), t);
+    const PixelAlternatives offered = AlternativesOf(alternatives, n);
+    std::array<bool, 256> used = NeededIndices(gif, n, OrNone(offered), t);
     if (t >= 0) used[size_t(t)] = true;
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
@@ -126,8 +126,10 @@ void OrderGlobalPalette(cGIF& gif, std::vector<PixelAlternatives>& alternatives)
       uint8_t* row = grid.Row(y);
       for (int32_t x = 0; x < grid.Width(); ++x) row[x] = newIndex[row[x]];
     }
-    if (size_t(n) < alternatives.size()) {
-      for (uint8_t& v : alternatives[size_t(n)]) v = newIndex[v];
+    PixelAlternatives offered = AlternativesOf(alternatives, n);
+    if (!offered.empty()) {
+      for (uint8_t& v : offered) v = newIndex[v];
+      alternatives[size_t(n)] = FrameAlternatives(offered);
     }
     gif.FrameTransparentColorIndex(n, newIndex[gif.FrameTransparentColorIndex(n)]);
     CopyPalette(gif.lpFramePalette(n), store.data());
