@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "child_process.h"
 #include "cli/reduce_command.h"
 #include "cli/reduce_files.h"
 #include "corpus.h"
@@ -178,6 +179,31 @@ TEST_F(ReduceShellHabitsTest, InPlaceKeepsModeOwnerAndTimesAndOnlyShrinks) {
   EXPECT_EQ(FilesIn(root_ / "out"), 0u);
   // No temporary file is left beside the inputs.
   EXPECT_EQ(FilesIn(root_), 4u);  // out, shrinks.gif, same.gif, link.gif
+}
+
+TEST_F(ReduceShellHabitsTest, InPlaceInAReadOnlyFolderFailsAndLeavesTheFile) {
+  // Replacing a file takes a new file beside it. Root writes into read-only folders, so the run
+  // is an ordinary user's.
+  const fs::path shrinks = Input("locked/shrinks.gif");
+  const fs::path folder = shrinks.parent_path();
+  const std::string before = ReadAll(shrinks);
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+  fs::permissions(shrinks, fs::perms::owner_read | fs::perms::others_read);
+  cli::ReduceSettings settings = Settings({shrinks});
+  settings.inPlace = true;
+  const testing::ChildOutcome child = testing::RunInChild([&](std::string& text) {
+    if (!testing::BecomeOrdinaryUser()) return 2;
+    const int status = Run(settings);
+    text = err_.str();
+    return status;
+  });
+  fs::permissions(folder, fs::perms::owner_all);
+  EXPECT_EQ(child.exitCode, 1);
+  EXPECT_NE(child.text.find(shrinks.string()), std::string::npos) << child.text;
+  EXPECT_NE(child.text.find("Permission denied"), std::string::npos) << child.text;
+  EXPECT_EQ(ReadAll(shrinks), before);
+  EXPECT_EQ(FilesIn(folder), 1u);
 }
 
 TEST_F(ReduceShellHabitsTest, NeverLargerOnTheRealCorpus) {
