@@ -16,7 +16,7 @@ echo "$contents"
 for path in ./usr/bin/lumatrim-cli ./usr/bin/lumatrim ./usr/share/applications/lumatrim.desktop \
   ./usr/share/icons/hicolor/scalable/apps/lumatrim.svg \
   ./usr/share/metainfo/io.github.lumatrim.Lumatrim.metainfo.xml \
-  ./usr/share/man/man1/lumatrim-cli.1 ./usr/share/man/man1/lumatrim.1 \
+  ./usr/share/man/man1/lumatrim-cli.1.gz ./usr/share/man/man1/lumatrim.1.gz \
   ./usr/share/bash-completion/completions/lumatrim-cli; do
   grep -q -- " $path\( \|$\)" <<<"$contents" || { echo "missing from $deb: $path"; exit 1; }
 done
