@@ -83,13 +83,18 @@ void Fail(FileOutcome& outcome, std::string reason) {
   outcome.result.reason = std::move(reason);
 }
 
+// Whether the pipeline's outputs go to the private scratch folder first.
+bool OutputsToScratch(const ReduceSettings& settings) {
+  return settings.inPlace || settings.dryRun || settings.outputFolder == kStandardStream;
+}
+
 // What happens to the pipeline's output, once it is in plan.path: kept, replaced by the input's
 // bytes when it came out larger, put in place of the input, or handed to standard output.
 void Deliver(const std::string& input, const Destination& destination,
              const ReduceSettings& settings, FileOutcome& outcome) {
   const std::string& made = destination.plan.path;
   const bool toStandardOutput = settings.outputFolder == kStandardStream;
-  const bool scratch = settings.inPlace || settings.dryRun || toStandardOutput;
+  const bool scratch = OutputsToScratch(settings);
   outcome.keptInput = settings.inPlace
                           ? outcome.bytesReduced >= outcome.bytesIn
                           : outcome.bytesReduced > outcome.bytesIn && !settings.allowLarger;
@@ -129,6 +134,9 @@ FileOutcome ReduceOne(const std::string& input, const Destination& destination,
     outcome.skipped = true;
     return outcome;
   }
+  // An output in the scratch folder lives until it is delivered; a signal meanwhile removes it.
+  std::optional<InFlightFile> listed;
+  if (OutputsToScratch(settings)) listed.emplace(destination.plan.path);
   cGIF gif;
   outcome.bytesIn = SizeOf(input);
   outcome.result = ReduceFile(gif, input, destination.plan, settings.options);
@@ -339,7 +347,7 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
   // folder; so does standard input, which the loader reads as a file.
   const bool readsStandardInput =
       std::find(paths.begin(), paths.end(), kStandardStream) != paths.end();
-  const bool outputsToScratch = settings.inPlace || settings.dryRun || toStandardOutput;
+  const bool outputsToScratch = OutputsToScratch(settings);
   std::optional<ScratchFolder> scratch;
   if (outputsToScratch || readsStandardInput) {
     scratch.emplace();
@@ -349,8 +357,10 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
     }
   }
   std::string standardInputCopy;
+  std::optional<InFlightFile> standardInputListed;
   if (readsStandardInput) {
     standardInputCopy = scratch->path() + "/stdin.gif";
+    standardInputListed.emplace(standardInputCopy);
     // Bounded like a file: a GIF larger than the memory budget is refused unread.
     const std::vector<uint8_t> bytes = ReadWholeStream(in, settings.options.memoryBudget);
     if (bytes.size() > settings.options.memoryBudget) {

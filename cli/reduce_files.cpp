@@ -62,7 +62,10 @@ ScratchFolder::ScratchFolder() {
   std::error_code error;
   std::string pattern = (fs::temp_directory_path(error) / "lumatrim-XXXXXX").string();
   if (error) pattern = "/tmp/lumatrim-XXXXXX";
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  if (::mkdtemp(pattern.data()) != nullptr) {
+    path_ = pattern;
+    listed_.emplace(path_);
+  }
 }
 
 ScratchFolder::~ScratchFolder() {

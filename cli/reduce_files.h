@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "gif/interrupted_saves.h"
+
 namespace lumatrim::cli {
 
 // The whole content of a file, or nothing when it can't be read (why goes to reason).
@@ -21,7 +23,8 @@ std::vector<uint8_t> ReadWholeStream(std::istream& in, uint64_t limit = UINT64_M
 std::vector<std::string> SplitPathList(const std::string& text, bool nul);
 
 // A folder of the process's own (mode 0700) under the system's temporary folder, removed with
-// everything in it when the object goes.
+// everything in it when the object goes. It is listed for the interrupt cleanup, which removes
+// it too when the files put in it were listed as well.
 class ScratchFolder {
  public:
   ScratchFolder();
@@ -34,6 +37,7 @@ class ScratchFolder {
 
  private:
   std::string path_;
+  std::optional<InFlightFolder> listed_;
 };
 
 // Replaces target with bytes, atomically, keeping its mode and, where allowed, its owner; with

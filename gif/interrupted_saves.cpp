@@ -1,7 +1,7 @@
 #include "gif/interrupted_saves.h"
 
-// POSIX: sigaction to set the handlers, unlink because it is the call a handler may use to
-// remove a file.
+// POSIX: sigaction to set the handlers, unlink and rmdir because they are the calls a handler
+// may use to remove a file and a folder.
 #include <signal.h>
 #include <unistd.h>
 
@@ -20,6 +20,7 @@ enum SlotState : int { kFree, kFilling, kListed, kRemoving };
 
 struct Slot {
   std::atomic<int> state{kFree};
+  bool folder = false;
   char path[4096];
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the handler needs lock-free atomics");
@@ -28,9 +29,18 @@ static_assert(std::atomic<int>::is_always_lock_free, "the handler needs lock-fre
 std::array<Slot, 64> slots;
 
 extern "C" void RemoveInFlightFilesAndEnd(int signal) {
-  for (Slot& slot : slots) {
-    int listed = kListed;
-    if (slot.state.compare_exchange_strong(listed, kRemoving)) unlink(slot.path);
+  // Files first, so that the folders they were in are empty when their turn comes.
+  for (const bool folders : {false, true}) {
+    for (Slot& slot : slots) {
+      if (slot.folder != folders) continue;
+      int listed = kListed;
+      if (!slot.state.compare_exchange_strong(listed, kRemoving)) continue;
+      if (folders) {
+        rmdir(slot.path);
+      } else {
+        unlink(slot.path);
+      }
+    }
   }
   // End as the signal would have: default action, then the signal again. It is blocked while
   // this handler runs and arrives as soon as the handler returns.
@@ -41,25 +51,37 @@ extern "C" void RemoveInFlightFilesAndEnd(int signal) {
   raise(signal);
 }
 
-}  // namespace
-
-InFlightFile::InFlightFile(const std::string& path) {
-  if (path.size() >= sizeof(Slot::path)) return;
+// Claims a free slot for path; answers its number, or -1 when none is free or path is too long.
+int List(const std::string& path, bool folder) {
+  if (path.size() >= sizeof(Slot::path)) return -1;
   for (size_t i = 0; i < slots.size(); ++i) {
     int free = kFree;
     if (!slots[i].state.compare_exchange_strong(free, kFilling)) continue;
     std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+    slots[i].folder = folder;
     slots[i].state.store(kListed);
-    slot_ = int(i);
-    return;
+    return int(i);
   }
+  return -1;
 }
 
-InFlightFile::~InFlightFile() {
-  if (slot_ < 0) return;
+void Unlist(int slot) {
+  if (slot < 0) return;
   // Fails only when the handler has the slot: then the process is ending.
   int listed = kListed;
-  slots[size_t(slot_)].state.compare_exchange_strong(listed, kFree);
+  slots[size_t(slot)].state.compare_exchange_strong(listed, kFree);
+}
+
+}  // namespace
+
+InFlightFile::InFlightFile(const std::string& path) : slot_(List(path, false)) {}
+InFlightFile::~InFlightFile() {
+  Unlist(slot_);
+}
+
+InFlightFolder::InFlightFolder(const std::string& path) : slot_(List(path, true)) {}
+InFlightFolder::~InFlightFolder() {
+  Unlist(slot_);
 }
 
 void InstallInterruptCleanup() {

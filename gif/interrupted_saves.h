@@ -30,10 +30,24 @@ class InFlightFile {
   int slot_ = -1;
 };
 
+// Lists path as a folder of the process's own for the lifetime of the object: the handler removes
+// it after the listed files, so a scratch folder whose files are all listed goes with them.
+class InFlightFolder {
+ public:
+  explicit InFlightFolder(const std::string& path);
+  ~InFlightFolder();
+  InFlightFolder(const InFlightFolder&) = delete;
+  InFlightFolder& operator=(const InFlightFolder&) = delete;
+
+ private:
+  int slot_ = -1;
+};
+
 // For a front end's start-up. Sets a handler for SIGINT, SIGTERM and SIGHUP that removes the
-// listed temporary files and then ends the process with the same signal (a signal the process
-// ignored when this is called stays ignored). Also ignores SIGXFSZ, so that a file-size limit
-// (ulimit -f) turns into an ordinary write error ("File too large") instead of ending the process.
+// listed temporary files and folders and then ends the process with the same signal (a signal the
+// process ignored when this is called stays ignored). Also ignores SIGXFSZ, so that a file-size
+// limit (ulimit -f) turns into an ordinary write error ("File too large") instead of ending the
+// process.
 void InstallInterruptCleanup();
 
 }  // namespace lumatrim

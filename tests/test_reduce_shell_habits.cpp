@@ -3,6 +3,7 @@
 // exclude each other.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "cli/reduce_command.h"
 #include "cli/reduce_files.h"
 #include "corpus.h"
+#include "gif/interrupted_saves.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
@@ -204,6 +206,24 @@ TEST_F(ReduceShellHabitsTest, InPlaceInAReadOnlyFolderFailsAndLeavesTheFile) {
   EXPECT_NE(child.text.find("Permission denied"), std::string::npos) << child.text;
   EXPECT_EQ(ReadAll(shrinks), before);
   EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+TEST_F(ReduceShellHabitsTest, ASignalRemovesTheScratchFolderWithItsListedFiles) {
+  // Standard input is kept in a scratch folder; Ctrl+C or kill must not leave either behind.
+  const fs::path temporary = root_ / "tmp";
+  fs::create_directories(temporary);
+  const testing::ChildOutcome child = testing::RunInChild([&](std::string&) {
+    ::setenv("TMPDIR", temporary.c_str(), 1);
+    InstallInterruptCleanup();
+    cli::ScratchFolder scratch;
+    const std::string copy = scratch.path() + "/stdin.gif";
+    InFlightFile listed(copy);
+    WriteAll(copy, "GIF89a");
+    ::raise(SIGTERM);
+    return 0;
+  });
+  EXPECT_EQ(child.signal, SIGTERM);
+  EXPECT_TRUE(fs::is_empty(temporary));
 }
 
 TEST_F(ReduceShellHabitsTest, NeverLargerOnTheRealCorpus) {
