@@ -74,13 +74,9 @@ void Unlist(int slot) {
 
 }  // namespace
 
-InFlightFile::InFlightFile(const std::string& path) : slot_(List(path, false)) {}
+InFlightFile::InFlightFile(const std::string& path) : InFlightFile(path, false) {}
+InFlightFile::InFlightFile(const std::string& path, bool folder) : slot_(List(path, folder)) {}
 InFlightFile::~InFlightFile() {
-  Unlist(slot_);
-}
-
-InFlightFolder::InFlightFolder(const std::string& path) : slot_(List(path, true)) {}
-InFlightFolder::~InFlightFolder() {
   Unlist(slot_);
 }
 

@@ -26,21 +26,18 @@ class InFlightFile {
   InFlightFile(const InFlightFile&) = delete;
   InFlightFile& operator=(const InFlightFile&) = delete;
 
+ protected:
+  InFlightFile(const std::string& path, bool folder);
+
  private:
   int slot_ = -1;
 };
 
 // Lists path as a folder of the process's own for the lifetime of the object: the handler removes
 // it after the listed files, so a scratch folder whose files are all listed goes with them.
-class InFlightFolder {
+class InFlightFolder : public InFlightFile {
  public:
-  explicit InFlightFolder(const std::string& path);
-  ~InFlightFolder();
-  InFlightFolder(const InFlightFolder&) = delete;
-  InFlightFolder& operator=(const InFlightFolder&) = delete;
-
- private:
-  int slot_ = -1;
+  explicit InFlightFolder(const std::string& path) : InFlightFile(path, true) {}
 };
 
 // For a front end's start-up. Sets a handler for SIGINT, SIGTERM and SIGHUP that removes the

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "gif/interlace.h"
+#include "gif/lzw_code_packer.h"
 
 namespace lumatrim::mGIFLZWEnc {
 
@@ -19,13 +20,16 @@ constexpr int kTableSize = 5003;
 // and the shift is 8 - 4.
 constexpr int kHashShift = 4;
 // Data sub-blocks hold 254 bytes each, the last one fewer.
-constexpr int kBlockSize = 254;
+constexpr size_t kBlockSize = 254;
 
-// One frame's compressor: the dictionary, the bit packer and the sub-block being built.
+// One frame's compressor: the dictionary and the code widths; the packer makes the sub-blocks.
 class Encoder {
  public:
   Encoder(std::vector<uint8_t>& out, int initialWidth)
-      : out_(out), initialWidth_(initialWidth), clear_(1 << (initialWidth - 1)), end_(clear_ + 1) {
+      : packer_(out, kBlockSize),
+        initialWidth_(initialWidth),
+        clear_(1 << (initialWidth - 1)),
+        end_(clear_ + 1) {
     ResetWidth();
     next_ = clear_ + 2;
     ClearTable();
@@ -107,13 +111,7 @@ class Encoder {
   }
 
   void Emit(int32_t code) {
-    bits_ |= uint64_t(code) << bitCount_;
-    bitCount_ += width_;
-    while (bitCount_ >= 8) {
-      PutByte(uint8_t(bits_));
-      bits_ >>= 8;
-      bitCount_ -= 8;
-    }
+    packer_.Put(code, width_);
     // The width changes only after the code is placed, so the first code emitted once the next
     // code no longer fits still goes out in the old width.
     if (clearPending_) {
@@ -128,27 +126,10 @@ class Encoder {
   // The end code, the bits left over (zero-padded to a byte) and the last sub-block.
   void Finish() {
     Emit(end_);
-    while (bitCount_ > 0) {
-      PutByte(uint8_t(bits_));
-      bits_ >>= 8;
-      bitCount_ -= 8;
-    }
-    FlushBlock();
+    packer_.Finish();
   }
 
-  void PutByte(uint8_t byte) {
-    block_[blockLength_++] = byte;
-    if (blockLength_ == kBlockSize) FlushBlock();
-  }
-
-  void FlushBlock() {
-    if (blockLength_ == 0) return;
-    out_.push_back(uint8_t(blockLength_));
-    out_.insert(out_.end(), block_, block_ + blockLength_);
-    blockLength_ = 0;
-  }
-
-  std::vector<uint8_t>& out_;
+  CodePacker packer_;
   const int initialWidth_;
   const int32_t clear_;
   const int32_t end_;
@@ -156,10 +137,6 @@ class Encoder {
   int32_t largest_ = 0;
   int32_t next_ = 0;
   bool clearPending_ = false;
-  uint64_t bits_ = 0;
-  int bitCount_ = 0;
-  int blockLength_ = 0;
-  uint8_t block_[kBlockSize] = {};
   // Dictionary: the key (pixel * 4096 + prefix code) of each slot, -1 when free, and its code.
   int32_t keys_[kTableSize];
   int16_t codes_[kTableSize] = {};

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "gif/lzw_code_packer.h"
+
 namespace lumatrim::lzw_choices {
 
 namespace {
@@ -12,49 +14,6 @@ namespace {
 constexpr int kMaxWidth = 12;
 constexpr int kCodeLimit = 1 << kMaxWidth;
 constexpr size_t kBlockSize = 255;
-
-// Packs codes least significant bit first into 255-byte sub-blocks.
-class BitWriter {
- public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-
-  void Put(int32_t code, int width) {
-    bits_ |= uint64_t(code) << count_;
-    count_ += width;
-    while (count_ >= 8) {
-      PutByte(uint8_t(bits_));
-      bits_ >>= 8;
-      count_ -= 8;
-    }
-  }
-
-  void Finish() {
-    if (count_ > 0) PutByte(uint8_t(bits_));
-    bits_ = 0;
-    count_ = 0;
-    if (blockLength_ > 0) out_[blockStart_] = uint8_t(blockLength_);
-  }
-
- private:
-  void PutByte(uint8_t byte) {
-    if (blockLength_ == 0) {
-      blockStart_ = out_.size();
-      out_.push_back(0);
-    }
-    out_.push_back(byte);
-    if (++blockLength_ == kBlockSize) {
-      out_[blockStart_] = uint8_t(kBlockSize);
-      blockLength_ = 0;
-      blockStart_ = out_.size();
-    }
-  }
-
-  std::vector<uint8_t>& out_;
-  uint64_t bits_ = 0;
-  int count_ = 0;
-  size_t blockLength_ = 0;
-  size_t blockStart_ = SIZE_MAX;
-};
 
 // One image's compressor over a trie: children_[code * alphabet + value] is the code of the
 // string "code followed by value", 0 when there is none (no string's code is 0 but a root's, and
@@ -64,7 +23,7 @@ class Compressor {
   // children must be all zero; it is left so.
   Compressor(std::vector<int16_t>& children, std::vector<uint32_t>& links, int minimumCodeSize,
              std::span<const uint8_t> pixels, std::span<const uint8_t> alternatives,
-             BitWriter& writer, std::span<const size_t> clearsBefore = {})
+             CodePacker& writer, std::span<const size_t> clearsBefore = {})
       : children_(children),
         links_(links),
         initialWidth_(minimumCodeSize + 1),
@@ -241,7 +200,7 @@ class Compressor {
   const int32_t first_;
   std::span<const uint8_t> pixels_;
   std::span<const uint8_t> alternatives_;
-  BitWriter& writer_;
+  CodePacker& writer_;
   // Branch points the search for the longest match follows both ways.
   static constexpr int kBranches = 16;
   int32_t next_ = 0;
@@ -274,7 +233,7 @@ size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t>
     throw std::invalid_argument("pixel value at or above the clear code");
   }
   const size_t before = out.size();
-  BitWriter writer(out);
+  CodePacker writer(out, kBlockSize);
   Compressor(children_, links_, minimumCodeSize, pixels, alternatives, writer).Run();
   writer.Finish();
   return out.size() - before;
@@ -311,7 +270,7 @@ size_t ChoiceEncoder::EncodeWithPlacedClears(std::vector<uint8_t>& out,
     for (size_t j = i + 1; j <= last; ++j) marks.push_back(places[j] - places[i]);
     bits.clear();
     scratch.clear();
-    BitWriter writer(scratch);
+    CodePacker writer(scratch, kBlockSize);
     Compressor compressor(children_, links_, minimumCodeSize,
                           pixels.subspan(places[i], places[last] - places[i]),
                           alternatives.subspan(places[i], places[last] - places[i]), writer);
@@ -336,7 +295,7 @@ size_t ChoiceEncoder::EncodeWithPlacedClears(std::vector<uint8_t>& out,
     return plain.size();
   }
   std::vector<uint8_t> placed;
-  BitWriter writer(placed);
+  CodePacker writer(placed, kBlockSize);
   Compressor(children_, links_, minimumCodeSize, pixels, alternatives, writer, clears).Run();
   writer.Finish();
   const std::vector<uint8_t>& shorter = placed.size() < plain.size() ? placed : plain;
