@@ -28,6 +28,23 @@ inline FrameSpec Filled(uint16_t left, uint16_t top, uint16_t width, uint16_t he
   return FrameSpec{left, top, width, height, Bytes(size_t(width) * height, index)};
 }
 
+// The frame with index `index` in the frame-local block at (x, y), w x h.
+inline FrameSpec WithBlock(FrameSpec frame, int x, int y, int w, int h, uint8_t index) {
+  for (int row = y; row < y + h; ++row) {
+    for (int col = x; col < x + w; ++col) frame.pixels[size_t(row) * frame.width + col] = index;
+  }
+  return frame;
+}
+
+// The frame with the given control data.
+inline FrameSpec With(FrameSpec frame, uint8_t disposal, uint16_t delay = 10,
+                      int transparent = -1) {
+  frame.disposal = disposal;
+  frame.delay = delay;
+  frame.transparent = transparent;
+  return frame;
+}
+
 // An animation on a global palette of 4 entries (entry i is red i, green i + 1, blue i + 2).
 inline Bytes Animation(uint16_t screenWidth, uint16_t screenHeight,
                        const std::vector<FrameSpec>& frames) {

@@ -63,46 +63,48 @@ inline void Looping(Bytes& out, uint16_t loops) {
   out.push_back(0);
 }
 
-// Packs codes least significant bit first; each code is (value, width in bits).
-inline Bytes PackCodes(std::initializer_list<std::pair<int, int>> codes) {
-  Bytes out;
-  uint32_t buffer = 0;
-  int count = 0;
-  for (const auto& [value, width] : codes) {
-    buffer |= uint32_t(value) << count;
-    count += width;
-    while (count >= 8) {
-      out.push_back(uint8_t(buffer));
-      buffer >>= 8;
-      count -= 8;
+// Packs codes of any width least significant bit first, as a GIF's image data holds them.
+class CodePacker {
+ public:
+  void Put(int code, int width) {
+    buffer_ |= uint32_t(code) << count_;
+    count_ += width;
+    while (count_ >= 8) {
+      out_.push_back(uint8_t(buffer_));
+      buffer_ >>= 8;
+      count_ -= 8;
     }
   }
-  if (count > 0) out.push_back(uint8_t(buffer));
-  return out;
+  // The codes so far, the last byte padded with zero bits.
+  Bytes bytes() const {
+    Bytes out = out_;
+    if (count_ > 0) out.push_back(uint8_t(buffer_));
+    return out;
+  }
+
+ private:
+  Bytes out_;
+  uint32_t buffer_ = 0;
+  int count_ = 0;
+};
+
+// Packs codes least significant bit first; each code is (value, width in bits).
+inline Bytes PackCodes(std::initializer_list<std::pair<int, int>> codes) {
+  CodePacker packer;
+  for (const auto& [value, width] : codes) packer.Put(value, width);
+  return packer.bytes();
 }
 
 // The simplest valid code stream for pixels below 4 with minimum code size 2: a clear code in
 // front of every pixel keeps every code 3 bits wide.
 inline Bytes UncompressedCodes(const Bytes& pixels) {
-  Bytes out;
-  uint32_t buffer = 0;
-  int count = 0;
-  const auto put = [&](int code) {
-    buffer |= uint32_t(code) << count;
-    count += 3;
-    while (count >= 8) {
-      out.push_back(uint8_t(buffer));
-      buffer >>= 8;
-      count -= 8;
-    }
-  };
+  CodePacker packer;
   for (uint8_t p : pixels) {
-    put(4);
-    put(p);
+    packer.Put(4, 3);
+    packer.Put(p, 3);
   }
-  put(5);
-  if (count > 0) out.push_back(uint8_t(buffer));
-  return out;
+  packer.Put(5, 3);
+  return packer.bytes();
 }
 
 // An image descriptor with optional local table, minimum code size 2 and the given code stream.

@@ -12,6 +12,7 @@
 #include "child_process.h"
 #include "cli/reduce_command.h"
 #include "corpus.h"
+#include "files.h"
 #include "gif/interrupted_saves.h"
 #include "temp_folder.h"
 
@@ -20,20 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The names in a folder, in name order.
-std::vector<std::string> Names(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::FolderNames;
+using testing::ReadAll;
 
 class FailureHandlingTest : public ::testing::Test {
  protected:
@@ -91,7 +80,7 @@ TEST_F(FailureHandlingTest, VanishedAndUnreadableInputsAreReportedAndSkipped) {
     EXPECT_NE(err.str().find("Error loading gif file: " + (in_ / names[i]).string()),
               std::string::npos);
   }
-  EXPECT_EQ(Names(out_), std::vector<std::string>{"small-reduced.gif"});
+  EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"small-reduced.gif"});
 }
 
 TEST_F(FailureHandlingTest, TargetThatCannotBeReplacedLeavesNothingBehind) {
@@ -100,7 +89,7 @@ TEST_F(FailureHandlingTest, TargetThatCannotBeReplacedLeavesNothingBehind) {
   EXPECT_EQ(Run({"big.gif", "small.gif"}), 1);
   EXPECT_NE(err.str().find("Error saving gif file: "), std::string::npos);
   EXPECT_TRUE(fs::is_directory(out_ / "big-reduced.gif"));
-  EXPECT_EQ(Names(out_), (std::vector<std::string>{"big-reduced.gif", "small-reduced.gif"}));
+  EXPECT_EQ(FolderNames(out_), (std::vector<std::string>{"big-reduced.gif", "small-reduced.gif"}));
   EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
 }
 
@@ -118,14 +107,14 @@ TEST_F(FailureHandlingTest, ReadOnlyOutputFolder) {
   EXPECT_EQ(child.exitCode, 1);
   EXPECT_EQ(child.text, "Error saving gif file: " + (out_ / "small-reduced.gif").string() +
                             " (Permission denied)\n");
-  EXPECT_TRUE(Names(out_).empty());
+  EXPECT_TRUE(FolderNames(out_).empty());
 }
 
 TEST_F(FailureHandlingTest, FullDiskLeavesNoPartialFile) {
   EXPECT_EQ(RunOnSmallDisk({"big.gif", "small.gif"}), 1);
   EXPECT_EQ(err.str(), "Error saving gif file: " + (out_ / "big-reduced.gif").string() +
                            " (File too large)\n");
-  EXPECT_EQ(Names(out_), std::vector<std::string>{"small-reduced.gif"});
+  EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"small-reduced.gif"});
   EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
 }
 
@@ -133,7 +122,7 @@ TEST_F(FailureHandlingTest, ExistingOutputSurvivesAFailedSave) {
   std::ofstream(out_ / "big-reduced.gif") << "earlier output";
   EXPECT_EQ(RunOnSmallDisk({"big.gif"}), 1);
   EXPECT_EQ(ReadAll(out_ / "big-reduced.gif"), "earlier output");
-  EXPECT_EQ(Names(out_), std::vector<std::string>{"big-reduced.gif"});
+  EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"big-reduced.gif"});
 }
 
 }  // namespace

@@ -13,21 +13,6 @@ using mGIFOptimizer::CropChangedArea;
 using mGIFOptimizer::MaskUnchangedPixels;
 using mGIFOptimizer::OptimizeFrameDifferences;
 
-// frame with index `index` written into the block at (x, y) of size w x h (frame-local).
-FrameSpec WithBlock(FrameSpec frame, int x, int y, int w, int h, uint8_t index) {
-  for (int row = y; row < y + h; ++row) {
-    for (int col = x; col < x + w; ++col) frame.pixels[size_t(row) * frame.width + col] = index;
-  }
-  return frame;
-}
-
-FrameSpec With(FrameSpec frame, uint8_t disposal, uint16_t delay = 10, int transparent = -1) {
-  frame.disposal = disposal;
-  frame.delay = delay;
-  frame.transparent = transparent;
-  return frame;
-}
-
 Rect RectOf(const cGIF& gif, int16_t n) {
   return FrameRect(gif, n);
 }

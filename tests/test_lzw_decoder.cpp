@@ -36,27 +36,13 @@ class CodeStream {
   }
   void End() { Put(clear_ + 1); }
   int next() const { return next_; }
-  Bytes bytes() {
-    Bytes out = out_;
-    if (count_ > 0) out.push_back(uint8_t(buffer_));
-    return out;
-  }
+  Bytes bytes() const { return packer_.bytes(); }
 
  private:
-  void Put(int code) {
-    buffer_ |= uint32_t(code) << count_;
-    count_ += width_;
-    while (count_ >= 8) {
-      out_.push_back(uint8_t(buffer_));
-      buffer_ >>= 8;
-      count_ -= 8;
-    }
-  }
+  void Put(int code) { packer_.Put(code, width_); }
   int clear_, initialWidth_, width_, next_ = 0;
   bool afterClear_ = true;
-  uint32_t buffer_ = 0;
-  int count_ = 0;
-  Bytes out_;
+  testing::CodePacker packer_;
 };
 
 // Decodes into a fresh width x height surface and returns its pixels row by row.

@@ -12,6 +12,7 @@
 #include "cli/json_text.h"
 #include "cli/reduce_command.h"
 #include "corpus.h"
+#include "files.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
@@ -20,10 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::RealFilesFolder;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::ReadAll;
 
 class ReduceCommandTest : public ::testing::Test {
  protected:

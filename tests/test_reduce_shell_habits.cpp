@@ -17,7 +17,9 @@
 #include "cli/reduce_command.h"
 #include "cli/reduce_files.h"
 #include "corpus.h"
+#include "files.h"
 #include "gif/interrupted_saves.h"
+#include "gifdiff.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
@@ -30,26 +32,10 @@ using testing::RealFilesFolder;
 constexpr const char* kShrinks = "pillow-chi.gif";
 constexpr const char* kDoesNotShrink = "wuffs-hat.gif";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// gifdiff's exit status: 0 when the two files look the same.
-int Gifdiff(const fs::path& a, const fs::path& b) {
-  const std::string command =
-      "gifdiff -w -B '" + a.string() + "' '" + b.string() + "' > /dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool GifdiffReads(const fs::path& path) {
-  return Gifdiff(path, path) == 0;
-}
+using testing::Gifdiff;
+using testing::GifdiffReads;
+using testing::ReadAll;
+using testing::WriteAll;
 
 class ReduceShellHabitsTest : public ::testing::Test {
  protected:

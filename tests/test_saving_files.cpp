@@ -15,6 +15,7 @@
 
 #include "child_process.h"
 #include "corpus.h"
+#include "files.h"
 #include "gif/gif_document.h"
 #include "gif/interrupted_saves.h"
 #include "temp_folder.h"
@@ -24,19 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Names(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::FolderNames;
+using testing::ReadAll;
 
 // A document whose file is over 1 MB: one frame of noise, which LZW can't compress.
 void MakeLargeDocument(cGIF& doc) {
@@ -75,12 +65,12 @@ TEST_F(SavingFilesTest, OnlyARegularFileIsReplaced) {
   if (mknod((folder_ / "null.gif").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
     targets.push_back("null.gif");
   }
-  const std::vector<std::string> before = Names(folder_.path());
+  const std::vector<std::string> before = FolderNames(folder_.path());
   for (const std::string& target : targets) {
     EXPECT_FALSE(doc_.Save((folder_ / target).string())) << target;
     EXPECT_EQ(doc_.SaveError(), "not a regular file") << target;
   }
-  EXPECT_EQ(Names(folder_.path()), before) << "no temporary file is left";
+  EXPECT_EQ(FolderNames(folder_.path()), before) << "no temporary file is left";
   EXPECT_TRUE(fs::is_symlink(folder_ / "link.gif"));
   EXPECT_TRUE(fs::is_symlink(folder_ / "dangling.gif"));
   EXPECT_TRUE(fs::is_fifo(folder_ / "pipe.gif"));
@@ -176,7 +166,7 @@ TEST_F(SavingFilesTest, ASignalMidSaveRemovesTheTemporaryFile) {
     ASSERT_TRUE(caught);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), signal) << "ended as the signal would";
-    for (const std::string& name : Names(folder_.path())) {
+    for (const std::string& name : FolderNames(folder_.path())) {
       EXPECT_EQ(name, "large.gif") << "left behind";
     }
   }

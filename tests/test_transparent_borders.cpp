@@ -11,20 +11,10 @@ namespace {
 using namespace testing;
 using mGIFOptimizer::CropTransparentBorders;
 
-FrameSpec With(FrameSpec frame, uint8_t disposal, uint16_t delay, int transparent) {
-  frame.disposal = disposal;
-  frame.delay = delay;
-  frame.transparent = transparent;
-  return frame;
-}
-
 // A frame of index 0 (transparent) with index `index` in the frame-local block at (x, y), w x h.
 FrameSpec Framed(uint16_t left, uint16_t top, uint16_t width, uint16_t height, int x, int y, int w,
                  int h, uint8_t index = 1) {
-  FrameSpec frame = Filled(left, top, width, height, 0);
-  for (int row = y; row < y + h; ++row) {
-    for (int col = x; col < x + w; ++col) frame.pixels[size_t(row) * width + col] = index;
-  }
+  FrameSpec frame = WithBlock(Filled(left, top, width, height, 0), x, y, w, h, index);
   frame.transparent = 0;
   return frame;
 }
