@@ -14,32 +14,36 @@ FramePixels::~FramePixels() {
 }
 
 std::shared_ptr<const cDIB> FramePixels::ImageForReading() {
-  BringIn();
-  cache_.Used(*this);
-  return image_;
+  return InMemory(image_);
 }
 
 std::shared_ptr<cDIB> FramePixels::ImageForChanging() {
-  BringIn();
-  // The packed form no longer stands for the pixels: its memory goes now.
-  imageChanged_ = true;
-  ReplacePacked(packedImage_, PackedSurface());
-  cache_.Used(*this);
-  return image_;
+  return InMemoryForChanging(image_, packedImage_, imageChanged_);
 }
 
 std::shared_ptr<const cDIB> FramePixels::MaskForReading() {
-  BringIn();
-  cache_.Used(*this);
-  return mask_;
+  return InMemory(mask_);
 }
 
 std::shared_ptr<cDIB> FramePixels::MaskForChanging() {
+  return InMemoryForChanging(mask_, packedMask_, maskChanged_);
+}
+
+std::shared_ptr<cDIB> FramePixels::InMemory(const std::shared_ptr<cDIB>& surface) {
   BringIn();
-  maskChanged_ = true;
-  ReplacePacked(packedMask_, PackedSurface());
   cache_.Used(*this);
-  return mask_;
+  return surface;
+}
+
+std::shared_ptr<cDIB> FramePixels::InMemoryForChanging(const std::shared_ptr<cDIB>& surface,
+                                                       PackedSurface& packed, bool& changed) {
+  BringIn();
+  // The packed form no longer stands for the pixels: its memory goes now, before the cache
+  // counts what this frame holds.
+  changed = true;
+  ReplacePacked(packed, PackedSurface());
+  cache_.Used(*this);
+  return surface;
 }
 
 int32_t FramePixels::Width() const {

@@ -40,6 +40,11 @@ class FramePixels {
 
  private:
   friend class FrameCache;
+  // One of the two surfaces, with the frame's pixels brought into memory and the frame counted
+  // as the most recently used; the changing form also marks the surface changed.
+  std::shared_ptr<cDIB> InMemory(const std::shared_ptr<cDIB>& surface);
+  std::shared_ptr<cDIB> InMemoryForChanging(const std::shared_ptr<cDIB>& surface,
+                                            PackedSurface& packed, bool& changed);
   void BringIn();
   void PackAway();
   bool InUse() const { return image_.use_count() > 1 || mask_.use_count() > 1; }
