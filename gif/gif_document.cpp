@@ -123,50 +123,6 @@ void cGIF::MemoryBudget(uint64_t New_MemoryBudget) {
   cache_.Budget(New_MemoryBudget);
 }
 
-std::shared_ptr<cDIB> cGIF::FrameDIBXOR(int16_t nFrame) {
-  return FrameAt(nFrame).pixels->ImageForChanging();
-}
-std::shared_ptr<const cDIB> cGIF::FrameDIBXOR(int16_t nFrame) const {
-  return FrameAt(nFrame).pixels->ImageForReading();
-}
-std::shared_ptr<cDIB> cGIF::FrameDIBAND(int16_t nFrame) {
-  return FrameAt(nFrame).pixels->MaskForChanging();
-}
-std::shared_ptr<const cDIB> cGIF::FrameDIBAND(int16_t nFrame) const {
-  return FrameAt(nFrame).pixels->MaskForReading();
-}
-
-int16_t cGIF::FrameDelay(int16_t nFrame) const {
-  return FrameAt(nFrame).delay;
-}
-void cGIF::FrameDelay(int16_t nFrame, int16_t New_Delay) {
-  FrameAt(nFrame).delay = New_Delay;
-}
-
-bool cGIF::FrameInterlaced(int16_t nFrame) const {
-  return FrameAt(nFrame).interlaced;
-}
-void cGIF::FrameInterlaced(int16_t nFrame, bool New_Interlaced) {
-  FrameAt(nFrame).interlaced = New_Interlaced;
-}
-
-int16_t cGIF::FrameLeft(int16_t nFrame) const {
-  return FrameAt(nFrame).left;
-}
-void cGIF::FrameLeft(int16_t nFrame, int16_t New_FrameLeft) {
-  FrameAt(nFrame).left = New_FrameLeft;
-}
-
-int16_t cGIF::FrameTop(int16_t nFrame) const {
-  return FrameAt(nFrame).top;
-}
-void cGIF::FrameTop(int16_t nFrame, int16_t New_FrameTop) {
-  FrameAt(nFrame).top = New_FrameTop;
-}
-
-int32_t cGIF::FrameDisposalMethod(int16_t nFrame) const {
-  return FrameAt(nFrame).disposalMethod;
-}
 void cGIF::FrameDisposalMethod(int16_t nFrame, int32_t New_DisposalMethod) {
   Frame& frame = FrameAt(nFrame);
   if (New_DisposalMethod < 0 || New_DisposalMethod > 255) {
@@ -175,57 +131,8 @@ void cGIF::FrameDisposalMethod(int16_t nFrame, int32_t New_DisposalMethod) {
   frame.disposalMethod = uint8_t(New_DisposalMethod);
 }
 
-bool cGIF::FrameUseTransparentColor(int16_t nFrame) const {
-  return FrameAt(nFrame).useTransparentColor;
-}
-void cGIF::FrameUseTransparentColor(int16_t nFrame, bool New_UseTransparentColor) {
-  FrameAt(nFrame).useTransparentColor = New_UseTransparentColor;
-}
-
-uint8_t cGIF::FrameTransparentColorIndex(int16_t nFrame) const {
-  return uint8_t(FrameAt(nFrame).transparentColorIndex);
-}
-void cGIF::FrameTransparentColorIndex(int16_t nFrame, uint8_t New_TransparentColorIndex) {
-  FrameAt(nFrame).transparentColorIndex = New_TransparentColorIndex;
-}
-
-bool cGIF::FrameUserInput(int16_t nFrame) const {
-  return FrameAt(nFrame).userInput;
-}
-void cGIF::FrameUserInput(int16_t nFrame, bool New_FrameUserInput) {
-  FrameAt(nFrame).userInput = New_FrameUserInput;
-}
-
-uint8_t* cGIF::lpFramePalette(int16_t nFrame) {
-  return FrameAt(nFrame).palette.data();
-}
-const uint8_t* cGIF::lpFramePalette(int16_t nFrame) const {
-  return FrameAt(nFrame).palette.data();
-}
-
 uint32_t cGIF::lpFramePaletteColor(int16_t nFrame, uint8_t nEntry) const {
   return StoreColor(FrameAt(nFrame).palette.data(), nEntry);
-}
-
-bool cGIF::LocalPaletteUsed(int16_t nFrame) const {
-  return FrameAt(nFrame).localPaletteUsed;
-}
-void cGIF::LocalPaletteUsed(int16_t nFrame, bool New_LocalPaletteUsed) {
-  FrameAt(nFrame).localPaletteUsed = New_LocalPaletteUsed;
-}
-
-bool cGIF::LocalPaletteSorted(int16_t nFrame) const {
-  return FrameAt(nFrame).localPaletteSorted;
-}
-void cGIF::LocalPaletteSorted(int16_t nFrame, bool New_LocalPaletteSorted) {
-  FrameAt(nFrame).localPaletteSorted = New_LocalPaletteSorted;
-}
-
-int16_t cGIF::LocalPaletteEntries(int16_t nFrame) const {
-  return FrameAt(nFrame).localPaletteEntries;
-}
-void cGIF::LocalPaletteEntries(int16_t nFrame, int16_t New_LocalPaletteEntries) {
-  FrameAt(nFrame).localPaletteEntries = New_LocalPaletteEntries;
 }
 
 int16_t cGIF::FrameCommentsCount(int16_t nFrame) const {
@@ -254,14 +161,6 @@ uint16_t cGIF::FrameHeight(int16_t nFrame) const {
   const Frame& frame = FrameAt(nFrame);
   const int32_t height = frame.pixels->Height();
   return height > 0 ? uint16_t(height) : frame.declaredHeight;
-}
-
-int32_t cGIF::FrameSurfaceWidth(int16_t nFrame) const {
-  return FrameAt(nFrame).pixels->Width();
-}
-
-int32_t cGIF::FrameSurfaceHeight(int16_t nFrame) const {
-  return FrameAt(nFrame).pixels->Height();
 }
 
 }  // namespace lumatrim

@@ -110,35 +110,62 @@ class cGIF {
   // The frame's surfaces with their pixels in memory. Through a changeable document they may be
   // changed (pixels, colour table, recreated); through a const one they are read. The pixels
   // stay in memory while the returned pointer is held, so hold it while using them.
-  std::shared_ptr<cDIB> FrameDIBXOR(int16_t nFrame);
-  std::shared_ptr<const cDIB> FrameDIBXOR(int16_t nFrame) const;
-  std::shared_ptr<cDIB> FrameDIBAND(int16_t nFrame);
-  std::shared_ptr<const cDIB> FrameDIBAND(int16_t nFrame) const;
-  int16_t FrameDelay(int16_t nFrame) const;
-  void FrameDelay(int16_t nFrame, int16_t New_Delay);
-  bool FrameInterlaced(int16_t nFrame) const;
-  void FrameInterlaced(int16_t nFrame, bool New_Interlaced);
-  int16_t FrameLeft(int16_t nFrame) const;
-  void FrameLeft(int16_t nFrame, int16_t New_FrameLeft);
-  int16_t FrameTop(int16_t nFrame) const;
-  void FrameTop(int16_t nFrame, int16_t New_FrameTop);
-  int32_t FrameDisposalMethod(int16_t nFrame) const;
+  std::shared_ptr<cDIB> FrameDIBXOR(int16_t nFrame) {
+    return FrameAt(nFrame).pixels->ImageForChanging();
+  }
+  std::shared_ptr<const cDIB> FrameDIBXOR(int16_t nFrame) const {
+    return FrameAt(nFrame).pixels->ImageForReading();
+  }
+  std::shared_ptr<cDIB> FrameDIBAND(int16_t nFrame) {
+    return FrameAt(nFrame).pixels->MaskForChanging();
+  }
+  std::shared_ptr<const cDIB> FrameDIBAND(int16_t nFrame) const {
+    return FrameAt(nFrame).pixels->MaskForReading();
+  }
+  int16_t FrameDelay(int16_t nFrame) const { return FrameAt(nFrame).delay; }
+  void FrameDelay(int16_t nFrame, int16_t New_Delay) { FrameAt(nFrame).delay = New_Delay; }
+  bool FrameInterlaced(int16_t nFrame) const { return FrameAt(nFrame).interlaced; }
+  void FrameInterlaced(int16_t nFrame, bool New_Interlaced) {
+    FrameAt(nFrame).interlaced = New_Interlaced;
+  }
+  int16_t FrameLeft(int16_t nFrame) const { return FrameAt(nFrame).left; }
+  void FrameLeft(int16_t nFrame, int16_t New_FrameLeft) { FrameAt(nFrame).left = New_FrameLeft; }
+  int16_t FrameTop(int16_t nFrame) const { return FrameAt(nFrame).top; }
+  void FrameTop(int16_t nFrame, int16_t New_FrameTop) { FrameAt(nFrame).top = New_FrameTop; }
+  int32_t FrameDisposalMethod(int16_t nFrame) const { return FrameAt(nFrame).disposalMethod; }
+  // Throws OverflowError for a value that does not fit the stored byte.
   void FrameDisposalMethod(int16_t nFrame, int32_t New_DisposalMethod);
-  bool FrameUseTransparentColor(int16_t nFrame) const;
-  void FrameUseTransparentColor(int16_t nFrame, bool New_UseTransparentColor);
-  uint8_t FrameTransparentColorIndex(int16_t nFrame) const;
-  void FrameTransparentColorIndex(int16_t nFrame, uint8_t New_TransparentColorIndex);
-  bool FrameUserInput(int16_t nFrame) const;
-  void FrameUserInput(int16_t nFrame, bool New_FrameUserInput);
-  uint8_t* lpFramePalette(int16_t nFrame);
-  const uint8_t* lpFramePalette(int16_t nFrame) const;
+  bool FrameUseTransparentColor(int16_t nFrame) const {
+    return FrameAt(nFrame).useTransparentColor;
+  }
+  void FrameUseTransparentColor(int16_t nFrame, bool New_UseTransparentColor) {
+    FrameAt(nFrame).useTransparentColor = New_UseTransparentColor;
+  }
+  uint8_t FrameTransparentColorIndex(int16_t nFrame) const {
+    return uint8_t(FrameAt(nFrame).transparentColorIndex);
+  }
+  void FrameTransparentColorIndex(int16_t nFrame, uint8_t New_TransparentColorIndex) {
+    FrameAt(nFrame).transparentColorIndex = New_TransparentColorIndex;
+  }
+  bool FrameUserInput(int16_t nFrame) const { return FrameAt(nFrame).userInput; }
+  void FrameUserInput(int16_t nFrame, bool New_FrameUserInput) {
+    FrameAt(nFrame).userInput = New_FrameUserInput;
+  }
+  uint8_t* lpFramePalette(int16_t nFrame) { return FrameAt(nFrame).palette.data(); }
+  const uint8_t* lpFramePalette(int16_t nFrame) const { return FrameAt(nFrame).palette.data(); }
   uint32_t lpFramePaletteColor(int16_t nFrame, uint8_t nEntry) const;
-  bool LocalPaletteUsed(int16_t nFrame) const;
-  void LocalPaletteUsed(int16_t nFrame, bool New_LocalPaletteUsed);
-  bool LocalPaletteSorted(int16_t nFrame) const;
-  void LocalPaletteSorted(int16_t nFrame, bool New_LocalPaletteSorted);
-  int16_t LocalPaletteEntries(int16_t nFrame) const;
-  void LocalPaletteEntries(int16_t nFrame, int16_t New_LocalPaletteEntries);
+  bool LocalPaletteUsed(int16_t nFrame) const { return FrameAt(nFrame).localPaletteUsed; }
+  void LocalPaletteUsed(int16_t nFrame, bool New_LocalPaletteUsed) {
+    FrameAt(nFrame).localPaletteUsed = New_LocalPaletteUsed;
+  }
+  bool LocalPaletteSorted(int16_t nFrame) const { return FrameAt(nFrame).localPaletteSorted; }
+  void LocalPaletteSorted(int16_t nFrame, bool New_LocalPaletteSorted) {
+    FrameAt(nFrame).localPaletteSorted = New_LocalPaletteSorted;
+  }
+  int16_t LocalPaletteEntries(int16_t nFrame) const { return FrameAt(nFrame).localPaletteEntries; }
+  void LocalPaletteEntries(int16_t nFrame, int16_t New_LocalPaletteEntries) {
+    FrameAt(nFrame).localPaletteEntries = New_LocalPaletteEntries;
+  }
   int16_t FrameCommentsCount(int16_t nFrame) const;
   std::string FrameComment(int16_t nFrame, int16_t nComment) const;
   void FrameComment(int16_t nFrame, int16_t nComment, const std::string& New_FrameComment);
@@ -172,8 +199,8 @@ class cGIF {
   uint16_t FrameHeight(int16_t nFrame) const;
   // The size of the frame's image surface, 0 x 0 when it has none, read without bringing its
   // pixels into memory.
-  int32_t FrameSurfaceWidth(int16_t nFrame) const;
-  int32_t FrameSurfaceHeight(int16_t nFrame) const;
+  int32_t FrameSurfaceWidth(int16_t nFrame) const { return FrameAt(nFrame).pixels->Width(); }
+  int32_t FrameSurfaceHeight(int16_t nFrame) const { return FrameAt(nFrame).pixels->Height(); }
 
  private:
   // Comment lists hold the empty comment 0 in front of comments 1..count.
