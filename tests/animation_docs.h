@@ -6,6 +6,8 @@
 
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
+#include "optimizer/pixel_grid.h"
+#include "playback/viewer.h"
 
 namespace lumatrim::testing {
 
@@ -45,6 +47,12 @@ inline FrameSpec With(FrameSpec frame, uint8_t disposal, uint16_t delay = 10,
   return frame;
 }
 
+// The frame with a local palette of `entries` entries (a power of two from 2).
+inline FrameSpec WithLocalPalette(FrameSpec frame, int entries) {
+  frame.localEntries = entries;
+  return frame;
+}
+
 // An animation on a global palette of 4 entries (entry i is red i, green i + 1, blue i + 2).
 inline Bytes Animation(uint16_t screenWidth, uint16_t screenHeight,
                        const std::vector<FrameSpec>& frames) {
@@ -74,6 +82,24 @@ struct Docs {
     EXPECT_TRUE(after.LoadFromStream(bytes));
   }
 };
+
+// Where a frame lies on the screen after a pass, and how long it shows.
+struct FrameAfter {
+  Rect rect;
+  uint16_t delay = 10;
+};
+
+// Expects the optimized document to hold exactly these frames and to show what the original
+// showed.
+inline void ExpectFramesAfter(const Docs& docs, const std::vector<FrameAfter>& frames) {
+  ASSERT_EQ(docs.after.FramesCount(), int(frames.size()));
+  for (int16_t n = 1; n <= docs.after.FramesCount(); ++n) {
+    const FrameAfter& expected = frames[size_t(n - 1)];
+    EXPECT_EQ(FrameRect(docs.after, n), expected.rect) << "frame " << n;
+    EXPECT_EQ(uint16_t(docs.after.FrameDelay(n)), expected.delay) << "frame " << n;
+  }
+  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+}
 
 // The frame's pixel indices, row by row, without the row padding.
 inline Bytes PixelsOf(const cGIF& gif, int16_t nFrame) {

@@ -13,19 +13,13 @@ using mGIFOptimizer::CropChangedArea;
 using mGIFOptimizer::MaskUnchangedPixels;
 using mGIFOptimizer::OptimizeFrameDifferences;
 
-Rect RectOf(const cGIF& gif, int16_t n) {
-  return FrameRect(gif, n);
-}
-
 TEST(FrameDifferencesTest, EqualFramesCollapseOntoTheFirstWithTheirDelays) {
   // Frames 3 and 4 are smaller frames inside the frame before that show the same colour.
   Docs docs(Animation(8, 6,
                       {With(Filled(0, 0, 8, 6, 1), 1, 10), With(Filled(0, 0, 8, 6, 1), 0, 20),
                        With(Filled(2, 2, 3, 3, 1), 1, 30), With(Filled(3, 3, 2, 2, 1), 0, 40)}));
   EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
-  ASSERT_EQ(docs.after.FramesCount(), 1);
-  EXPECT_EQ(docs.after.FrameDelay(1), 100);
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs, {{{0, 0, 8, 6}, 100}});
 }
 
 TEST(FrameDifferencesTest, CropsEachFrameToWhatChangedAgainstTheOriginalFrameBefore) {
@@ -34,13 +28,10 @@ TEST(FrameDifferencesTest, CropsEachFrameToWhatChangedAgainstTheOriginalFrameBef
   const FrameSpec third = WithBlock(second, 1, 1, 1, 1, 3);
   Docs docs(Animation(16, 16, {first, second, third}));
   EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
-  ASSERT_EQ(docs.after.FramesCount(), 3);
-  EXPECT_EQ(RectOf(docs.after, 2), (Rect{10, 10, 13, 12}));
-  EXPECT_EQ(PixelsOf(docs.after, 2), Bytes(6, 2));
   // Frame 3 is compared with frame 2 as it was, not with its cropped remainder.
-  EXPECT_EQ(RectOf(docs.after, 3), (Rect{1, 1, 2, 2}));
+  ExpectFramesAfter(docs, {{{0, 0, 16, 16}}, {{10, 10, 13, 12}}, {{1, 1, 2, 2}}});
+  EXPECT_EQ(PixelsOf(docs.after, 2), Bytes(6, 2));
   EXPECT_EQ(PixelsOf(docs.after, 3), Bytes{3});
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
 }
 
 TEST(FrameDifferencesTest, OpaquePixelOverATransparentOneIsAChange) {
@@ -49,18 +40,14 @@ TEST(FrameDifferencesTest, OpaquePixelOverATransparentOneIsAChange) {
   const FrameSpec second = WithBlock(Filled(0, 0, 8, 6, 1), 3, 2, 1, 1, 0);
   Docs docs(Animation(8, 6, {first, second}));
   EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
-  ASSERT_EQ(docs.after.FramesCount(), 2);
-  EXPECT_EQ(RectOf(docs.after, 2), (Rect{3, 2, 4, 3}));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs, {{{0, 0, 8, 6}}, {{3, 2, 4, 3}}});
 }
 
 TEST(FrameDifferencesTest, FramesNotInsideTheFrameBeforeKeepTheirRectangles) {
   Docs docs(
       Animation(10, 8, {Filled(0, 0, 6, 6, 1), Filled(4, 0, 6, 6, 1), Filled(0, 0, 10, 8, 1)}));
   EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
-  ASSERT_EQ(docs.after.FramesCount(), 3);
-  EXPECT_EQ(RectOf(docs.after, 2), (Rect{4, 0, 10, 6}));
-  EXPECT_EQ(RectOf(docs.after, 3), (Rect{0, 0, 10, 8}));
+  ExpectFramesAfter(docs, {{{0, 0, 6, 6}}, {{4, 0, 10, 6}}, {{0, 0, 10, 8}}});
 }
 
 TEST(FrameDifferencesTest, NoFrameIsComparedWithAFrameThatIsTakenAway) {
@@ -70,7 +57,7 @@ TEST(FrameDifferencesTest, NoFrameIsComparedWithAFrameThatIsTakenAway) {
       Docs docs(Animation(8, 6, {With(Filled(0, 0, 8, 6, 1), disposal), Filled(0, 0, 8, 6, 1)}));
       EXPECT_TRUE(OptimizeFrameDifferences(docs.after, mode));
       ASSERT_EQ(docs.after.FramesCount(), 2);
-      EXPECT_EQ(RectOf(docs.after, 2), (Rect{0, 0, 8, 6}));
+      EXPECT_EQ(FrameRect(docs.after, 2), (Rect{0, 0, 8, 6}));
       EXPECT_EQ(PixelsOf(docs.after, 2), Bytes(48, 1));
       EXPECT_FALSE(docs.after.FrameUseTransparentColor(2));
     }
@@ -86,12 +73,10 @@ TEST(FrameDifferencesTest, FrameWithDisposalTwoKeepsTheRectangleItClears) {
                         {first, With(WithBlock(first, 2, 2, 2, 2, 2), disposal),
                          With(first, disposal), Filled(0, 0, 1, 1, 3)}));
     EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
-    ASSERT_EQ(docs.after.FramesCount(), 4);
-    // Disposal 3 puts back what was there, so cutting the frame down is safe.
-    EXPECT_EQ(RectOf(docs.after, 2), (disposal == 2 ? Rect{0, 0, 8, 6} : Rect{2, 2, 4, 4}));
-    // A frame taken away is never dropped, even when it repeats the frame before.
-    EXPECT_EQ(RectOf(docs.after, 3), (Rect{0, 0, 8, 6}));
-    EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+    // Disposal 3 puts back what was there, so cutting the frame down is safe. A frame taken
+    // away is never dropped, even when it repeats the frame before.
+    const Rect second = disposal == 2 ? Rect{0, 0, 8, 6} : Rect{2, 2, 4, 4};
+    ExpectFramesAfter(docs, {{{0, 0, 8, 6}}, {second}, {{0, 0, 8, 6}}, {{0, 0, 1, 1}}});
   }
 }
 
@@ -104,13 +89,10 @@ TEST(FrameDifferencesTest, FrameWithoutPixelsStaysAfterAFrameThatIsTakenAway) {
                          With(Filled(0, 0, 0, 0, 0), 1, 50), Filled(0, 0, 1, 1, 3)}));
     EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
     if (disposal == 0) {
-      ASSERT_EQ(docs.after.FramesCount(), 3);
-      EXPECT_EQ(docs.after.FrameDelay(2), 60);
+      ExpectFramesAfter(docs, {{{0, 0, 8, 6}}, {{2, 2, 5, 5}, 60}, {{0, 0, 1, 1}}});
     } else {
-      ASSERT_EQ(docs.after.FramesCount(), 4);
-      EXPECT_EQ(docs.after.FrameDelay(3), 50);
+      ExpectFramesAfter(docs, {{{0, 0, 8, 6}}, {{2, 2, 5, 5}}, {{0, 0, 0, 0}, 50}, {{0, 0, 1, 1}}});
     }
-    EXPECT_TRUE(LookTheSame(docs.before, docs.after));
   }
 }
 
@@ -122,11 +104,7 @@ TEST(FrameDifferencesTest, FramesPastTheScreenAreNotCropped) {
   Docs docs(Animation(8, 6, {wide, changed, changed, inside}));
   EXPECT_TRUE(OptimizeFrameDifferences(docs.after, CropChangedArea));
   // Frame 3 repeats frame 2 and lies inside it: it goes without narrowing what is shown.
-  ASSERT_EQ(docs.after.FramesCount(), 3);
-  EXPECT_EQ(docs.after.FrameDelay(2), 20);
-  EXPECT_EQ(RectOf(docs.after, 2), (Rect{0, 0, 10, 6}));
-  EXPECT_EQ(RectOf(docs.after, 3), (Rect{2, 2, 4, 4}));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs, {{{0, 0, 10, 6}}, {{0, 0, 10, 6}, 20}, {{2, 2, 4, 4}}});
 }
 
 TEST(FrameDifferencesTest, DelaySumsAreUnsignedAndStopThePastPass65535) {
@@ -135,24 +113,19 @@ TEST(FrameDifferencesTest, DelaySumsAreUnsignedAndStopThePastPass65535) {
   // Sums from 32768 up to 65535 are ordinary long pauses.
   Docs pause(Animation(4, 4, {With(same, 0, 40000), With(same, 0, 100), changed}));
   EXPECT_TRUE(OptimizeFrameDifferences(pause.after, CropChangedArea));
-  ASSERT_EQ(pause.after.FramesCount(), 2);
-  EXPECT_EQ(uint16_t(pause.after.FrameDelay(1)), 40100);
-  EXPECT_TRUE(LookTheSame(pause.before, pause.after));
+  ExpectFramesAfter(pause, {{{0, 0, 4, 4}, 40100}, {{1, 1, 2, 2}}});
 
   Docs full(Animation(4, 4, {With(same, 0, 65534), With(same, 0, 1), changed}));
   EXPECT_TRUE(OptimizeFrameDifferences(full.after, CropChangedArea));
-  EXPECT_EQ(uint16_t(full.after.FrameDelay(1)), 65535);
+  ExpectFramesAfter(full, {{{0, 0, 4, 4}, 65535}, {{1, 1, 2, 2}}});
 
   // Past 65535 the pass stops; the drops made so far stay and nothing is cropped.
   Docs docs(Animation(
       4, 4,
       {With(same, 0, 10), With(same, 0, 50), With(same, 0, 65490), With(same, 0, 5), changed}));
   EXPECT_FALSE(OptimizeFrameDifferences(docs.after, CropChangedArea));
-  ASSERT_EQ(docs.after.FramesCount(), 4);
-  EXPECT_EQ(docs.after.FrameDelay(2), 50);
-  EXPECT_EQ(uint16_t(docs.after.FrameDelay(3)), 65495);
-  EXPECT_EQ(RectOf(docs.after, 4), (Rect{0, 0, 4, 4}));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs,
+                    {{{0, 0, 4, 4}}, {{0, 0, 4, 4}, 50}, {{0, 0, 4, 4}, 65495}, {{0, 0, 4, 4}}});
 }
 
 TEST(FrameDifferencesTest, MaskingSharesOneAddedGlobalTransparentEntry) {
@@ -168,7 +141,7 @@ TEST(FrameDifferencesTest, MaskingSharesOneAddedGlobalTransparentEntry) {
   EXPECT_EQ(gif.GlobalPaletteEntries(), 5);
   for (int16_t n = 1; n <= 3; ++n) {
     EXPECT_EQ(gif.LocalPaletteEntries(n), 5);
-    EXPECT_EQ(RectOf(gif, n), (Rect{0, 0, 4, 4}));
+    EXPECT_EQ(FrameRect(gif, n), (Rect{0, 0, 4, 4}));
   }
   EXPECT_EQ(PixelsOf(gif, 1), PixelsOf(docs.before, 1));
   for (int16_t n = 2; n <= 3; ++n) {
@@ -182,10 +155,8 @@ TEST(FrameDifferencesTest, MaskingSharesOneAddedGlobalTransparentEntry) {
 
 TEST(FrameDifferencesTest, MaskingOnLocalPalettesNeedsAFreeEntry) {
   // Frame 2 has a local palette of 4 entries and gains entry 4; frame 3's 256 entries are full.
-  FrameSpec second = Filled(0, 0, 4, 4, 1);
-  second.localEntries = 4;
-  FrameSpec third = WithBlock(Filled(0, 0, 4, 4, 1), 0, 0, 1, 1, 2);
-  third.localEntries = 256;
+  const FrameSpec second = WithLocalPalette(Filled(0, 0, 4, 4, 1), 4);
+  const FrameSpec third = WithLocalPalette(WithBlock(Filled(0, 0, 4, 4, 1), 0, 0, 1, 1, 2), 256);
   Docs docs(Animation(4, 4, {Filled(0, 0, 4, 4, 1), second, third}));
   EXPECT_TRUE(OptimizeFrameDifferences(docs.after, MaskUnchangedPixels));
   const cGIF& gif = docs.after;

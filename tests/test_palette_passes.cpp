@@ -56,10 +56,8 @@ TEST(PaletteCompactionTest, GlobalPaletteKeepsOnlyUsedEntriesInOrder) {
 }
 
 TEST(PaletteCompactionTest, LocalPaletteOfOneUsedEntry) {
-  FrameSpec frame = Filled(0, 0, 3, 1, 0);
-  frame.localEntries = 4;
   cGIF gif;
-  ASSERT_TRUE(gif.LoadFromStream(Animation(3, 1, {frame})));
+  ASSERT_TRUE(gif.LoadFromStream(Animation(3, 1, {WithLocalPalette(Filled(0, 0, 3, 1, 0), 4)})));
   gif.LocalPaletteEntries(1, 256);
   Paint(gif.lpFramePalette(1), 200, 77);
   std::fill_n(gif.FrameDIBXOR(1)->lpBits(), 3, uint8_t(200));
@@ -97,10 +95,8 @@ TEST(PaletteCompactionTest, TransparencyNoPixelCarriesIsDroppedNotRenumbered) {
 }
 
 TEST(PaletteCompactionTest, BackgroundAndFirstTransparencyStayWhileAFrameRestoresBackground) {
-  FrameSpec first = Filled(0, 0, 2, 1, 1);
-  first.transparent = 3;
-  FrameSpec second = Filled(0, 0, 1, 1, 1);
-  second.disposal = 2;
+  const FrameSpec first = With(Filled(0, 0, 2, 1, 1), 0, 10, 3);
+  const FrameSpec second = With(Filled(0, 0, 1, 1, 1), 2);
   cGIF gif;
   ASSERT_TRUE(gif.LoadFromStream(Animation(2, 1, {first, second, Filled(0, 0, 1, 1, 1)})));
   gif.ScreenBackgroundColorIndex(2);
@@ -113,12 +109,9 @@ TEST(PaletteCompactionTest, BackgroundAndFirstTransparencyStayWhileAFrameRestore
 }
 
 TEST(PaletteMergingTest, LocalColoursAreReusedOrAppended) {
-  FrameSpec first = Filled(0, 0, 4, 1, 0);
-  first.localEntries = 4;
-  FrameSpec second = Filled(0, 0, 4, 1, 0);
-  second.localEntries = 4;
+  const FrameSpec local = WithLocalPalette(Filled(0, 0, 4, 1, 0), 4);
   cGIF gif;
-  ASSERT_TRUE(gif.LoadFromStream(Animation(4, 1, {first, second})));
+  ASSERT_TRUE(gif.LoadFromStream(Animation(4, 1, {local, local})));
   // No global palette; frame 1 has 20 colours, frame 2 has 10, 6 of them frame 1's.
   gif.GlobalPaletteExists(false);
   gif.GlobalPaletteEntries(0);
@@ -148,8 +141,7 @@ TEST(PaletteMergingTest, LocalColoursAreReusedOrAppended) {
 }
 
 TEST(PaletteMergingTest, DuplicateColoursNeedTheirOwnEntriesAndFullPalettesStay) {
-  FrameSpec local = Filled(0, 0, 2, 1, 0);
-  local.localEntries = 2;
+  const FrameSpec local = WithLocalPalette(Filled(0, 0, 2, 1, 0), 2);
   cGIF gif;
   ASSERT_TRUE(gif.LoadFromStream(Animation(2, 1, {Filled(0, 0, 2, 1, 0), local})));
   // The local palette holds the global entry 0's colour twice.
@@ -178,8 +170,6 @@ TEST(PaletteMergingTest, DuplicateColoursNeedTheirOwnEntriesAndFullPalettesStay)
 }
 
 TEST(PaletteMergingTest, FramesWithoutAnyPaletteKeepTheirPalettes) {
-  FrameSpec local = Filled(0, 0, 1, 1, 0);
-  local.localEntries = 2;
   Bytes file = Header(1, 1);  // no global palette
   Image(file, 0, 0, 1, 1, 0x80, UncompressedCodes({0}), 2);
   Image(file, 0, 0, 1, 1, 0, UncompressedCodes({0}));

@@ -23,10 +23,8 @@ TEST(TransparentBordersTest, CropsAFrameToItsVisiblePixels) {
   // The only visible pixels fill columns 2 to 4 of rows 3 to 6.
   Docs docs(Animation(20, 20, {Framed(5, 5, 10, 10, 2, 3, 3, 4)}));
   EXPECT_TRUE(CropTransparentBorders(docs.after));
-  ASSERT_EQ(docs.after.FramesCount(), 1);
-  EXPECT_EQ(FrameRect(docs.after, 1), (Rect{7, 8, 10, 12}));
+  ExpectFramesAfter(docs, {{{7, 8, 10, 12}}});
   EXPECT_EQ(PixelsOf(docs.after, 1), Bytes(12, 1));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
 }
 
 TEST(TransparentBordersTest, FramesKeepTheirSizeWithoutATransparentBorderOrAsFirstFrame) {
@@ -48,11 +46,7 @@ TEST(TransparentBordersTest, TransparentFramesGoAndGiveTheirTimeToTheFrameBefore
                       {With(Framed(0, 0, 4, 4, 0, 0, 4, 4), 1, 10, 0), With(empty, 1, 20, 0),
                        With(empty, 1, 30, 0), With(Framed(0, 0, 4, 4, 1, 1, 1, 1, 2), 1, 40, 0)}));
   EXPECT_TRUE(CropTransparentBorders(docs.after));
-  ASSERT_EQ(docs.after.FramesCount(), 2);
-  EXPECT_EQ(docs.after.FrameDelay(1), 60);
-  EXPECT_EQ(docs.after.FrameDelay(2), 40);
-  EXPECT_EQ(FrameRect(docs.after, 2), (Rect{1, 1, 2, 2}));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs, {{{0, 0, 4, 4}, 60}, {{1, 1, 2, 2}, 40}});
 }
 
 TEST(TransparentBordersTest, FrameWithDisposalTwoKeepsTheRectangleItClears) {
@@ -62,10 +56,9 @@ TEST(TransparentBordersTest, FrameWithDisposalTwoKeepsTheRectangleItClears) {
     FrameSpec second = With(Framed(0, 0, 8, 6, 2, 2, 2, 2, 2), disposal, 10, 0);
     Docs docs(Animation(8, 6, {Filled(0, 0, 8, 6, 1), second, Filled(0, 0, 1, 1, 3)}));
     EXPECT_TRUE(CropTransparentBorders(docs.after));
-    ASSERT_EQ(docs.after.FramesCount(), 3);
     // Disposal 3 puts back what was there, so cutting the frame down is safe.
-    EXPECT_EQ(FrameRect(docs.after, 2), (disposal == 2 ? Rect{0, 0, 8, 6} : Rect{2, 2, 4, 4}));
-    EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+    const Rect secondAfter = disposal == 2 ? Rect{0, 0, 8, 6} : Rect{2, 2, 4, 4};
+    ExpectFramesAfter(docs, {{{0, 0, 8, 6}}, {secondAfter}, {{0, 0, 1, 1}}});
   }
 }
 
@@ -79,11 +72,10 @@ TEST(TransparentBordersTest, TransparentFrameStaysWhenItOrTheFrameBeforeIsTakenA
                   {Filled(0, 0, 8, 6, 1), With(Framed(0, 0, 8, 6, 2, 2, 2, 2), disposal, 10, 0),
                    With(empty, 1, 50, 0), With(empty, disposal, 20, 0), Filled(0, 0, 1, 1, 3)}));
     EXPECT_TRUE(CropTransparentBorders(docs.after));
-    ASSERT_EQ(docs.after.FramesCount(), 5);
-    EXPECT_EQ(docs.after.FrameDelay(3), 50);
-    EXPECT_EQ(FrameRect(docs.after, 3), (Rect{0, 0, 8, 6}));
-    EXPECT_EQ(FrameRect(docs.after, 4), (Rect{0, 0, 8, 6}));
-    EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+    const Rect secondAfter = disposal == 2 ? Rect{0, 0, 8, 6} : Rect{2, 2, 4, 4};
+    ExpectFramesAfter(
+        docs,
+        {{{0, 0, 8, 6}}, {secondAfter}, {{0, 0, 8, 6}, 50}, {{0, 0, 8, 6}, 20}, {{0, 0, 1, 1}}});
   }
 }
 
@@ -93,10 +85,7 @@ TEST(TransparentBordersTest, FramesPastTheScreenAreNeitherCroppedNorDropped) {
       6, 6,
       {Filled(0, 0, 6, 6, 1), Framed(2, 0, 6, 6, 1, 1, 2, 2), Framed(0, 2, 6, 6, 0, 0, 0, 0)}));
   EXPECT_TRUE(CropTransparentBorders(docs.after));
-  ASSERT_EQ(docs.after.FramesCount(), 3);
-  EXPECT_EQ(FrameRect(docs.after, 2), (Rect{2, 0, 8, 6}));
-  EXPECT_EQ(FrameRect(docs.after, 3), (Rect{0, 2, 6, 8}));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs, {{{0, 0, 6, 6}}, {{2, 0, 8, 6}}, {{0, 2, 6, 8}}});
 }
 
 TEST(TransparentBordersTest, FramesFarOffTheScreenStayWhereTheyAre) {
@@ -117,11 +106,7 @@ TEST(TransparentBordersTest, DelaySumPast65535StopsThePassBeforeAnyCropping) {
        With(empty, 1, 700, 0), With(empty, 1, 100, 0)}));
   EXPECT_FALSE(CropTransparentBorders(docs.after));
   // Frame 4 went into frame 3; frame 3 would take frame 2's delay past 65535.
-  ASSERT_EQ(docs.after.FramesCount(), 3);
-  EXPECT_EQ(uint16_t(docs.after.FrameDelay(2)), 65000);
-  EXPECT_EQ(docs.after.FrameDelay(3), 800);
-  EXPECT_EQ(FrameRect(docs.after, 1), (Rect{0, 0, 4, 4}));
-  EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  ExpectFramesAfter(docs, {{{0, 0, 4, 4}}, {{0, 0, 4, 4}, 65000}, {{0, 0, 4, 4}, 800}});
 }
 
 }  // namespace
