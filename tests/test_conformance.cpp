@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "corpus.h"
+#include "files.h"
 #include "gif/gif_document.h"
 #include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {
+
+using testing::ReadBytes;
 
 const std::string kSuite = std::string(LUMATRIM_TEST_DATA) + "/conformance/";
 
@@ -85,11 +88,6 @@ std::vector<std::string> SplitList(const std::string& text) {
     if (!Trim(item).empty()) items.push_back(Trim(item));
   }
   return items;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> CaseNames() {

@@ -14,6 +14,7 @@
 
 #include "cli/document_info.h"
 #include "corpus.h"
+#include "files.h"
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
 #include "gifdiff.h"
@@ -23,14 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Bytes;
+using testing::FolderNames;
 using testing::Gifdiff;
 using testing::GifdiffInstalled;
 using testing::GifdiffReads;
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing::ReadBytes;
 
 void WriteFile(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -57,17 +55,10 @@ class GifWriterTest : public ::testing::Test {
     const fs::path path = folder_ / "out.gif";
     fs::remove(path);
     if (!doc.Save(path.string())) return {};
-    return ReadFile(path);
+    return ReadBytes(path);
   }
 
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> FolderEntries() const { return FolderNames(folder_); }
 
   fs::path folder_;
 };
@@ -336,7 +327,7 @@ TEST_F(GifWriterTest, SavingOverAnExistingFileReplacesIt) {
   SetGlobalPalette(doc, 4);
   AddPixelFrame(doc);
   ASSERT_TRUE(doc.Save(target.string()));
-  const Bytes file = ReadFile(target);
+  const Bytes file = ReadBytes(target);
   EXPECT_EQ(file.size(), 13u + 12 + 8 + 10 + kOnePixelData.size() + 1);
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"out.gif"}) << "no temporary file is left";
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
@@ -363,7 +354,7 @@ TEST_F(GifWriterTest, AFailingSaveLeavesTheOldFileIntact) {
   badGlobal.GlobalPaletteEntries(257);
   EXPECT_FALSE(badGlobal.Save(target.string()));
 
-  EXPECT_EQ(ReadFile(target), old);
+  EXPECT_EQ(ReadBytes(target), old);
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"out.gif"});
 }
 
