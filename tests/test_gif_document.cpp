@@ -51,7 +51,7 @@ TEST(GifDocumentTest, PaletteColoursReadTheStore) {
   EXPECT_EQ(gif.GlobalPaletteColor(3), 1056816u);
 }
 
-TEST(GifDocumentTest, FramePropertiesCheckRangesAndFields) {
+TEST(GifDocumentTest, FramePropertiesRefuseWhatDoesNotFitAndKeepWhatDoes) {
   Bytes withComment = Header(4, 4);
   Comment(withComment, "one");
   Image(withComment, 0, 0, 1, 1, 0, UncompressedCodes({0}));
@@ -59,10 +59,13 @@ TEST(GifDocumentTest, FramePropertiesCheckRangesAndFields) {
 
   cGIF gif;
   ASSERT_TRUE(gif.LoadFromStream(withComment));
+  // A value beyond its field, or a frame or comment that is not there, is refused and changes
+  // nothing.
+  gif.FrameDisposalMethod(1, 255);  // the most the stored byte holds
   EXPECT_THROW(gif.FrameDisposalMethod(1, 256), OverflowError);
   EXPECT_THROW(gif.FrameDisposalMethod(1, -1), OverflowError);
-  gif.FrameDisposalMethod(1, 9);
-  EXPECT_EQ(gif.FrameDisposalMethod(1), 9);
+  EXPECT_EQ(gif.FrameDisposalMethod(1), 255);
+  EXPECT_THROW(gif.FrameLeft(2, 5), SubscriptOutOfRange);
   EXPECT_EQ(gif.FrameComment(1, 0), "");
   EXPECT_EQ(gif.FrameComment(1, 1), "one");
   EXPECT_THROW(gif.FrameComment(1, 2), SubscriptOutOfRange);
@@ -70,11 +73,25 @@ TEST(GifDocumentTest, FramePropertiesCheckRangesAndFields) {
   gif.FrameComment(1, 0, "spare");  // lands in the spare comment, which stays empty
   EXPECT_EQ(gif.FrameComment(1, 0), "");
   EXPECT_EQ(gif.FrameCommentsCount(1), 1);
-  EXPECT_THROW(gif.FrameLeft(2, 5), SubscriptOutOfRange);
-  gif.FrameLeft(1, -3);
-  EXPECT_EQ(gif.FrameLeft(1), -3);
-  gif.FrameTransparentColorIndex(1, 200);
-  EXPECT_EQ(gif.FrameTransparentColorIndex(1), 200);
+
+  // Values at the limits of their fields survive a save and a reload.
+  gif.FrameDisposalMethod(1, 3);
+  gif.FrameLeft(1, -3);  // 65533 in the file
+  gif.FrameTop(1, 32767);
+  gif.FrameDelay(1, -1);  // 65535
+  gif.FrameUseTransparentColor(1, true);
+  gif.FrameTransparentColorIndex(1, 255);
+  std::vector<uint8_t> saved;
+  ASSERT_TRUE(gif.SaveToMemory(saved, {}));
+  cGIF reread;
+  ASSERT_TRUE(reread.LoadFromStream(saved));
+  EXPECT_EQ(reread.FrameDisposalMethod(1), 3);
+  EXPECT_EQ(reread.FrameLeft(1), -3);
+  EXPECT_EQ(reread.FrameTop(1), 32767);
+  EXPECT_EQ(reread.FrameDelay(1), -1);
+  EXPECT_TRUE(reread.FrameUseTransparentColor(1));
+  EXPECT_EQ(reread.FrameTransparentColorIndex(1), 255);
+  EXPECT_EQ(reread.FrameComment(1, 1), "one");
 }
 
 TEST(GifDocumentTest, DestroyEmptiesEverything) {
