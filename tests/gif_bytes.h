@@ -63,8 +63,9 @@ inline void Looping(Bytes& out, uint16_t loops) {
   out.push_back(0);
 }
 
-// Packs codes of any width least significant bit first, as a GIF's image data holds them.
-class CodePacker {
+// Packs codes of any width least significant bit first, as a GIF's image data holds them
+// before it is cut into sub-blocks. Kept apart from the encoders' packer: tests check them.
+class BitPacker {
  public:
   void Put(int code, int width) {
     buffer_ |= uint32_t(code) << count_;
@@ -90,7 +91,7 @@ class CodePacker {
 
 // Packs codes least significant bit first; each code is (value, width in bits).
 inline Bytes PackCodes(std::initializer_list<std::pair<int, int>> codes) {
-  CodePacker packer;
+  BitPacker packer;
   for (const auto& [value, width] : codes) packer.Put(value, width);
   return packer.bytes();
 }
@@ -98,7 +99,7 @@ inline Bytes PackCodes(std::initializer_list<std::pair<int, int>> codes) {
 // The simplest valid code stream for pixels below 4 with minimum code size 2: a clear code in
 // front of every pixel keeps every code 3 bits wide.
 inline Bytes UncompressedCodes(const Bytes& pixels) {
-  CodePacker packer;
+  BitPacker packer;
   for (uint8_t p : pixels) {
     packer.Put(4, 3);
     packer.Put(p, 3);

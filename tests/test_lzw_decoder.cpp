@@ -42,7 +42,7 @@ class CodeStream {
   void Put(int code) { packer_.Put(code, width_); }
   int clear_, initialWidth_, width_, next_ = 0;
   bool afterClear_ = true;
-  testing::CodePacker packer_;
+  testing::BitPacker packer_;
 };
 
 // Decodes into a fresh width x height surface and returns its pixels row by row.
