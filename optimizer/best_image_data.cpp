@@ -94,8 +94,9 @@ class Shortest {
   const Values* bestAlternatives_ = nullptr;
 };
 
-// The frame's pixels, and their alternatives when it has some, in the order they are written.
-void Gather(const cGIF& gif, int16_t n, const PixelAlternatives* alternatives, Values& pixels,
+// The frame's pixels, and their alternatives when it has some that cover it, in the order they
+// are written.
+void Gather(const cGIF& gif, int16_t n, const PixelAlternatives& alternatives, Values& pixels,
             Values& choices) {
   pixels.clear();
   choices.clear();
@@ -105,15 +106,13 @@ void Gather(const cGIF& gif, int16_t n, const PixelAlternatives* alternatives, V
     return;
   }
   const size_t width = size_t(surface->Width());
-  if (alternatives != nullptr && alternatives->size() != width * size_t(surface->Height())) {
-    alternatives = nullptr;
-  }
+  const bool offered = alternatives.size() == width * size_t(surface->Height());
   for (InterlaceRows rows(surface->Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
     const uint8_t* row =
         surface->lpBits() + size_t(rows.Row()) * size_t(surface->BytesPerScanline());
     pixels.insert(pixels.end(), row, row + width);
-    if (alternatives != nullptr) {
-      const auto from = alternatives->begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
+    if (offered) {
+      const auto from = alternatives.begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
       choices.insert(choices.end(), from, from + std::ptrdiff_t(width));
     }
   }
@@ -128,9 +127,9 @@ std::vector<ImageData> EncodeFrames(const cGIF& gif, const DocumentAlternatives&
   size_t placementBudget = kPlacementBudget;
   for (int16_t n : AllFrames(gif)) {
     const PixelAlternatives offered = AlternativesOf(alternatives, n);
-    Gather(gif, n, offered.empty() ? nullptr : &offered, pixels, choices);
+    Gather(gif, n, offered, pixels, choices);
     Shortest shortest(encoder, placementBudget);
-    shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameDIBXOR(n)->Width(), 1)));
+    shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameSurfaceWidth(n), 1)));
     data[size_t(n)] = shortest.Take();
   }
   return data;

@@ -19,25 +19,23 @@ int TableSize(int entries) {
 
 // The indices frame n needs for their colours: every pixel's own where it has no choice, and
 // every alternative, leaving out the transparent index t (-1 for none). A pixel that may be sent
-// as transparent shows the same either way, whatever its own index means.
-std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlternatives* offered,
+// as transparent shows the same either way, whatever its own index means. Alternatives that do
+// not cover the frame count as none.
+std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlternatives& offered,
                                     int t) {
   std::array<bool, 256> needed{};
   const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
+  const bool choices = offered.size() == size_t(grid.Width()) * size_t(grid.Height());
   size_t i = 0;
   for (int32_t y = 0; y < grid.Height(); ++y) {
     const uint8_t* row = grid.Row(y);
     for (int32_t x = 0; x < grid.Width(); ++x, ++i) {
-      const uint8_t other = offered != nullptr ? (*offered)[i] : row[x];
+      const uint8_t other = choices ? offered[i] : row[x];
       if (other != t) needed[other] = true;
       if (other == row[x] && row[x] != t) needed[row[x]] = true;
     }
   }
   return needed;
-}
-
-const PixelAlternatives* OrNone(const PixelAlternatives& offered) {
-  return offered.empty() ? nullptr : &offered;
 }
 
 }  // namespace
@@ -48,7 +46,7 @@ void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
     if (!gif.FrameUseTransparentColor(n)) continue;
     const uint8_t t = gif.FrameTransparentColorIndex(n);
     PixelAlternatives offered = AlternativesOf(alternatives, n);
-    const std::array<bool, 256> needed = NeededIndices(gif, n, OrNone(offered), t);
+    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     const int entries =
         gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
@@ -79,7 +77,7 @@ void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
     if (gif.LocalPaletteUsed(n)) continue;
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
     const PixelAlternatives offered = AlternativesOf(alternatives, n);
-    std::array<bool, 256> used = NeededIndices(gif, n, OrNone(offered), t);
+    std::array<bool, 256> used = NeededIndices(gif, n, offered, t);
     if (t >= 0) used[size_t(t)] = true;
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
