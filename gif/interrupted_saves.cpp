@@ -20,10 +20,11 @@ enum SlotState : int { kFree, kFilling, kListed, kRemoving };
 
 struct Slot {
   std::atomic<int> state{kFree};
-  bool folder = false;
+  std::atomic<bool> folder{false};
   char path[4096];
 };
-static_assert(std::atomic<int>::is_always_lock_free, "the handler needs lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the handler needs lock-free atomics");
 
 // More than the saves a run has in flight at once (one per worker).
 std::array<Slot, 64> slots;
