@@ -50,11 +50,25 @@ QString SaveErrorText(const FileResult& file) {
   return text;
 }
 
-// Every item's output, decided before any file is written, so that no output replaces another
-// item's output or an item itself. Made again when the output folder changes during the run.
-struct RunPlan {
-  std::string outputFolder;
-  std::vector<PlannedOutput> outputs;
+// The run's inputs, as far as the list has shown them, and the outputs claimed so far. The list
+// can be reordered and grown during a run, so each file's output is claimed from the same reading
+// of its item that names the file to load, and every text the list has held counts as an input.
+class RunClaims {
+ public:
+  PlannedOutput Claim(const RunHost& host, const QString& item) {
+    // Dragging only swaps texts; only an addition brings a text the claims have not seen.
+    if (host.Count() != knownCount_) {
+      knownCount_ = host.Count();
+      std::vector<std::string> texts;
+      for (int k = 1; k <= knownCount_; ++k) texts.push_back(Bytes(host.Text(k)));
+      claims_.AddInputs(texts);
+    }
+    return claims_.Claim(Bytes(item), Bytes(host.OutputFolderText()));
+  }
+
+ private:
+  OutputClaims claims_;
+  int knownCount_ = -1;
 };
 
 }  // namespace
@@ -83,12 +97,8 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
     std::unique_ptr<cGIF> oGIF;
     RunResults results;
     int count = 0;
-    std::vector<std::string> items;
-    std::optional<RunPlan> plan;
-    step(108, [&] {
-      count = host.Count();
-      for (int k = 1; k <= count; ++k) items.push_back(Bytes(host.Text(k)));
-    });
+    RunClaims claims;
+    step(108, [&] { count = host.Count(); });
     for (int i = 1; i <= count; ++i) {
       QString input;
       step(110, [&] { host.PumpEvents(); });
@@ -105,13 +115,10 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
       // fixed options, in the one routine the command line shares, off the UI thread.
       std::optional<FileResult> outcome;
       step(142, [&] {
+        // One reading of the item names the file, its output and its line in the results.
         const QString item = host.Text(i);
         const std::string itemPath = Bytes(item);
-        const std::string outputFolder = Bytes(host.OutputFolderText());
-        if (!plan || plan->outputFolder != outputFolder) {
-          plan = RunPlan{outputFolder, PlanOutputs(items, outputFolder)};
-        }
-        const PlannedOutput output = plan->outputs.at(size_t(i - 1));
+        const PlannedOutput output = claims.Claim(host, item);
         if (!oGIF) oGIF = std::make_unique<cGIF>();
         FileResult file;
         host.RunAside([&] { file = ReduceAndMeasure(*oGIF, itemPath, output); });
@@ -122,7 +129,7 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
       if (!outcome) continue;
       results.append(*outcome);
       if (outcome->status == ReductionStatus::NotLoaded) {
-        step(148, [&] { MsgBox(prompter, owner, kErrorLoading + input); });
+        step(148, [&] { MsgBox(prompter, owner, kErrorLoading + outcome->input); });
       } else if (outcome->status == ReductionStatus::NotSaved) {
         // A failed save is not a success: it is reported like a failed load.
         step(146, [&] { MsgBox(prompter, owner, SaveErrorText(*outcome)); });

@@ -1,8 +1,6 @@
 #include "optimizer/reduction.h"
 
 #include <filesystem>
-#include <set>
-#include <unordered_map>
 
 #include "optimizer/best_reduction.h"
 #include "optimizer/pipeline.h"
@@ -37,27 +35,31 @@ std::string ReducedOutputPath(std::string_view inputPath, std::string_view outpu
   return std::string(outputFolder) + separator + ReducedFileName(inputPath, separator);
 }
 
+void OutputClaims::AddInputs(const std::vector<std::string>& inputPaths) {
+  for (const std::string& input : inputPaths) inputs_.insert(IdentityOf(input));
+}
+
+PlannedOutput OutputClaims::Claim(const std::string& inputPath, std::string_view outputFolder,
+                                  char separator) {
+  PlannedOutput output;
+  output.path = ReducedOutputPath(inputPath, outputFolder, separator);
+  const auto [claim, first] = claims_.emplace(IdentityOf(output.path), inputPath);
+  if (!first) {
+    output.refusal = "same output name as " + claim->second;
+  } else if (inputs_.count(claim->first) != 0) {
+    output.refusal = "would replace an input of this run";
+  }
+  return output;
+}
+
 std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPaths,
                                        std::string_view outputFolder, char separator) {
-  std::set<std::string> inputs;
-  for (const std::string& input : inputPaths) inputs.insert(IdentityOf(input));
-
+  OutputClaims claims;
+  claims.AddInputs(inputPaths);
   std::vector<PlannedOutput> plan;
   plan.reserve(inputPaths.size());
-  // Every output shares the one folder, so outputs are the same file exactly when their names
-  // are the same; the first input to claim a name keeps it.
-  std::unordered_map<std::string, size_t> claims;
-  for (size_t i = 0; i < inputPaths.size(); ++i) {
-    PlannedOutput output;
-    output.path = ReducedOutputPath(inputPaths[i], outputFolder, separator);
-    const auto [claim, first] = claims.emplace(ReducedFileName(inputPaths[i], separator), i);
-    if (!first) {
-      output.refusal = "same output name as " + inputPaths[claim->second];
-    } else if (inputs.count(IdentityOf(output.path)) != 0) {
-      output.refusal = "would replace an input of this run";
-    }
-    plan.push_back(std::move(output));
-  }
+  for (const std::string& input : inputPaths)
+    plan.push_back(claims.Claim(input, outputFolder, separator));
   return plan;
 }
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "gif/gif_document.h"
@@ -39,11 +41,29 @@ struct PlannedOutput {
   std::string refusal;
 };
 
-// The outputs of a run's inputs, in input order. An output is refused when it would replace one
-// of the run's inputs ("would replace an input of this run") or when an earlier input of the run
-// has the same output ("same output name as " and that input, as in x/a.gif and y/a.gif, or
-// a.gif and a.GIF). Claims go strictly by input order, so the outcome never depends on which
-// file happens to finish first.
+// The outputs of a run claimed one input at a time, for a run whose list may change while it goes
+// (the window's list can be reordered and grown during a run). A claim is refused when its output
+// would replace one of the run's inputs ("would replace an input of this run") or when an earlier
+// claim has the same output ("same output name as " and that input, as in x/a.gif and y/a.gif, or
+// a.gif and a.GIF). The first claim of an output keeps it.
+class OutputClaims {
+ public:
+  // Files that no output may replace: the run's inputs, as far as they are known. Adding an
+  // input twice does no harm.
+  void AddInputs(const std::vector<std::string>& inputPaths);
+
+  // Where inputPath's output goes in outputFolder, and why it may not be written there.
+  PlannedOutput Claim(const std::string& inputPath, std::string_view outputFolder,
+                      char separator = '/');
+
+ private:
+  std::set<std::string> inputs_;
+  // The output each claim took, as IdentityOf spells it, and the input that took it.
+  std::unordered_map<std::string, std::string> claims_;
+};
+
+// The outputs of a fixed list of inputs, claimed strictly in input order, so the outcome never
+// depends on which file happens to finish first.
 std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPaths,
                                        std::string_view outputFolder, char separator = '/');
 

@@ -94,6 +94,12 @@ inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// A file's bytes; empty when it can't be read.
+inline QByteArray ReadBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline bool RunningAsRoot() {
   return geteuid() == 0;
 }

@@ -195,11 +195,7 @@ class RunTest : public QObject {
     QVERIFY(QFile::copy(Sample("blink-repeated-frames.gif"), Work("y/a.gif")));
     QVERIFY(QFile::copy(Sample("ball-changed-area.gif"), Work("logo.gif")));
     QVERIFY(QFile::copy(Sample("tiles-unused-palette.gif"), Work("logo-reduced.gif")));
-    const auto contents = [](const QString& path) {
-      QFile file(path);
-      return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    const QByteArray mine = contents(Work("logo-reduced.gif"));
+    const QByteArray mine = ReadBytes(Work("logo-reduced.gif"));
     StartWindow(work_->path());
     for (const char* name : {"x/a.gif", "y/a.gif", "logo.gif", "logo-reduced.gif"}) {
       window_->Add(Work(name));
@@ -211,13 +207,69 @@ class RunTest : public QObject {
     QVERIFY2(messages[1].contains(QStringLiteral("would replace an input")),
              qPrintable(messages[1]));
     QCOMPARE(messages[2], QStringLiteral("Done."));
-    QCOMPARE(contents(Work("logo-reduced.gif")), mine);  // the user's own file is kept
+    QCOMPARE(ReadBytes(Work("logo-reduced.gif")), mine);  // the user's own file is kept
     QVERIFY(QFileInfo(Work("logo-reduced-reduced.gif")).isFile());
     cGIF first;
     QVERIFY(first.LoadFromFile(Work("a-reduced.gif").toStdString()));
     cGIF original;
     QVERIFY(original.LoadFromFile(Work("x/a.gif").toStdString()));
     QVERIFY(LookTheSame(original, first));  // the first a.gif's output, not the second's
+  }
+
+  // Dragging items during a run swaps their texts and adding one grows the list: each file's
+  // output is named after the file that was read for it, and no output replaces a file that the
+  // list held at the time, even one added during the run.
+  void ReorderingAndAddingDuringARunNeverMisnamesAnOutput() {
+    QVERIFY(QDir().mkpath(Work("in")));
+    const QStringList samples = {"ball-changed-area", "blink-repeated-frames",
+                                 "tiles-unused-palette", "stripes-local-palettes",
+                                 "sign-transparent-borders"};
+    for (int k = 0; k < samples.size(); ++k) {
+      QVERIFY(QFile::copy(Sample(qPrintable(samples[k] + ".gif")),
+                          Work(QStringLiteral("in/f%1.gif").arg(k + 1))));
+    }
+    QVERIFY(QFile::copy(Sample("bars-unused-transparency.gif"), Work("f5-reduced.gif")));
+    const QByteArray mine = ReadBytes(Work("f5-reduced.gif"));
+    StartWindow(work_->path());
+    for (int k = 1; k <= samples.size(); ++k)
+      window_->Add(Work(QStringLiteral("in/f%1.gif").arg(k)));
+    auto* list = window_->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    const auto swap = [list](int a, int b) {
+      const QString text = list->topLevelItem(a - 1)->text(0);
+      list->topLevelItem(a - 1)->setText(0, list->topLevelItem(b - 1)->text(0));
+      list->topLevelItem(b - 1)->setText(0, text);
+    };
+    int pumps = 0;
+    onPump_ = [&] {
+      ++pumps;
+      // Pumps 2k - 1 and 2k come before and after file k's progress is shown.
+      if (pumps == 1) window_->Add(Work("f5-reduced.gif"));
+      if (pumps == 2) swap(1, 3);
+      if (pumps == 4) swap(2, 5);
+      if (pumps == 5) swap(3, 4);
+    };
+    Start();
+
+    QCOMPARE(prompter_.Messages(),
+             (QStringList{"Error saving gif file: " + work_->path() +
+                              "/f5-reduced.gif (would replace an input of this run)",
+                          "Done."}));
+    QCOMPARE(ReadBytes(Work("f5-reduced.gif")), mine);
+    const RunResults results = window_->LastResults();
+    QCOMPARE(results.size(), samples.size());
+    QStringList written;
+    for (const FileResult& result : results) {
+      const QString name = QFileInfo(result.input).completeBaseName();
+      QCOMPARE(result.output, work_->path() + u'/' + name + QStringLiteral("-reduced.gif"));
+      if (result.status != ReductionStatus::Reduced) continue;
+      written.append(name);
+      cGIF input, output;
+      QVERIFY(input.LoadFromFile(result.input.toStdString()));
+      QVERIFY(output.LoadFromFile(result.output.toStdString()));
+      QVERIFY2(LookTheSame(input, output), qPrintable(result.output));
+    }
+    written.sort();
+    QCOMPARE(written, (QStringList{"f1", "f2", "f3", "f4"}));
   }
 
   void SummaryLines() {
