@@ -274,8 +274,12 @@ namespace {
 
 // Why the options do not go together; empty when they do.
 std::string OptionClash(const ReduceSettings& settings) {
-  const bool toStandardOutput = settings.outputFolder == kStandardStream;
-  if (settings.inPlace && toStandardOutput) return "--in-place and -o - exclude each other";
+  // Replacing the inputs and writing elsewhere exclude each other, whatever -o names.
+  if (settings.inPlace && !settings.outputFolder.empty())
+    return "--in-place and -o exclude each other";
+  if (settings.inPlace && settings.allowLarger) {
+    return "--in-place and --allow-larger exclude each other";
+  }
   if (settings.inPlace && settings.noClobber)
     return "--in-place and --no-clobber exclude each other";
   if (settings.preserveTimes && !settings.inPlace) return "--preserve-times needs --in-place";
@@ -337,7 +341,7 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
     return 2;
   }
   const bool toStandardOutput = settings.outputFolder == kStandardStream;
-  if (!settings.inPlace && !toStandardOutput && !CheckOutputFolder(settings.outputFolder, err)) {
+  if (!settings.inPlace && !toStandardOutput && !CheckOutputFolder(OutputFolderOf(settings), err)) {
     return 2;
   }
   std::vector<std::string> paths = settings.paths;
@@ -389,7 +393,7 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
   }
 
   std::vector<PlannedOutput> plan;
-  if (!settings.inPlace && !toStandardOutput) plan = PlanOutputs(inputs, settings.outputFolder);
+  if (!settings.inPlace && !toStandardOutput) plan = PlanOutputs(inputs, OutputFolderOf(settings));
   std::vector<Destination> destinations(inputs.size());
   for (size_t i = 0; i < inputs.size(); ++i) {
     Destination& destination = destinations[i];
@@ -487,7 +491,12 @@ void AddReduceCommand(CLI::App& app, int& exit_code) {
                   "GIF files, or folders to sweep for *.gif; - reads standard input");
   cmd->add_option("-o,--output", settings->outputFolder,
                   "Output folder (default: current folder); - writes the one result to standard "
-                  "output");
+                  "output")
+      ->check(CLI::Validator(
+          [](const std::string& folder) {
+            return folder.empty() ? std::string("an empty folder name") : std::string();
+          },
+          ""));
   cmd->add_flag("-b,--batch,--in-place", settings->inPlace,
                 "Replace each input with its reduced form, only when that is smaller");
   cmd->add_flag("--preserve-times", settings->preserveTimes,

@@ -13,7 +13,9 @@ namespace lumatrim::cli {
 
 struct ReduceSettings {
   std::vector<std::string> paths;
-  std::string outputFolder = ".";
+  // -o as given: a folder, or "-" for standard output; empty when -o was not given, and then
+  // outputs go to the current folder.
+  std::string outputFolder;
   ReductionOptions options;
   unsigned jobs = 0;  // 0: one per core
   bool json = false;
@@ -33,6 +35,11 @@ struct ReduceSettings {
 // The output "folder" that stands for standard output, and the path that stands for standard
 // input.
 constexpr const char* kStandardStream = "-";
+
+// The folder that outputs go to: -o's folder, or the current folder.
+inline std::string OutputFolderOf(const ReduceSettings& settings) {
+  return settings.outputFolder.empty() ? "." : settings.outputFolder;
+}
 
 // Adds the reduce subcommand to app. When it runs, exit_code receives its result.
 void AddReduceCommand(CLI::App& app, int& exit_code);

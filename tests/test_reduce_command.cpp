@@ -48,7 +48,7 @@ class ReduceCommandTest : public ::testing::Test {
   int Run(cli::ReduceSettings settings) {
     out_.str("");
     err_.str("");
-    if (settings.outputFolder == ".") settings.outputFolder = (root_ / "out").string();
+    if (settings.outputFolder.empty()) settings.outputFolder = (root_ / "out").string();
     return cli::RunReduce(settings, out_, err_);
   }
 

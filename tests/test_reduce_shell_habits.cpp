@@ -55,6 +55,14 @@ class ReduceShellHabitsTest : public ::testing::Test {
     return settings;
   }
 
+  // --in-place replaces the inputs and names no output folder.
+  cli::ReduceSettings InPlace(std::vector<fs::path> paths) {
+    cli::ReduceSettings settings = Settings(std::move(paths));
+    settings.outputFolder.clear();
+    settings.inPlace = true;
+    return settings;
+  }
+
   int Run(const cli::ReduceSettings& settings, const std::string& input = "") {
     std::istringstream in(input);
     out_.str("");
@@ -126,9 +134,7 @@ TEST_F(ReduceShellHabitsTest, FilterRefusesWhatItCannotDo) {
   // Standard input is read once, and is not a file to replace.
   settings = Settings({"-", "-"});
   EXPECT_EQ(Run(settings), 2);
-  settings = Settings({"-"});
-  settings.inPlace = true;
-  EXPECT_EQ(Run(settings), 2);
+  EXPECT_EQ(Run(InPlace({"-"})), 2);
 }
 
 TEST_F(ReduceShellHabitsTest, InPlaceKeepsModeOwnerAndTimesAndOnlyShrinks) {
@@ -146,8 +152,7 @@ TEST_F(ReduceShellHabitsTest, InPlaceKeepsModeOwnerAndTimesAndOnlyShrinks) {
   ASSERT_EQ(::utimensat(AT_FDCWD, shrinks.c_str(), old, 0), 0);
   ASSERT_EQ(::utimensat(AT_FDCWD, same.c_str(), old, 0), 0);
 
-  cli::ReduceSettings settings = Settings({link, same});
-  settings.inPlace = true;
+  cli::ReduceSettings settings = InPlace({link, same});
   settings.preserveTimes = true;
   ASSERT_EQ(Run(settings), 0) << err_.str();
 
@@ -178,8 +183,7 @@ TEST_F(ReduceShellHabitsTest, InPlaceInAReadOnlyFolderFailsAndLeavesTheFile) {
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
                               fs::perms::others_exec);
   fs::permissions(shrinks, fs::perms::owner_read | fs::perms::others_read);
-  cli::ReduceSettings settings = Settings({shrinks});
-  settings.inPlace = true;
+  const cli::ReduceSettings settings = InPlace({shrinks});
   const testing::ChildOutcome child = testing::RunInChild([&](std::string& text) {
     if (!testing::BecomeOrdinaryUser()) return 2;
     const int status = Run(settings);
@@ -283,9 +287,9 @@ TEST_F(ReduceShellHabitsTest, DryRunWritesNothing) {
   const fs::path input = Input("a.gif");
   const std::string before = ReadAll(input);
   for (bool inPlace : {false, true}) {
-    cli::ReduceSettings settings = Settings({input, Input("b.gif", kDoesNotShrink)});
+    const std::vector<fs::path> inputs = {input, Input("b.gif", kDoesNotShrink)};
+    cli::ReduceSettings settings = inPlace ? InPlace(inputs) : Settings(inputs);
     settings.dryRun = true;
-    settings.inPlace = inPlace;
     settings.json = true;
     ASSERT_EQ(Run(settings), 0) << err_.str();
     const auto lines = JsonLines();
@@ -325,17 +329,31 @@ TEST_F(ReduceShellHabitsTest, QuietReportsOnlyErrors) {
 
 TEST_F(ReduceShellHabitsTest, OptionsThatExcludeEachOther) {
   const fs::path input = Input("a.gif");
+  const std::string before = ReadAll(input);
   auto clash = [&](auto change) {
     cli::ReduceSettings settings = Settings({input});
+    settings.outputFolder.clear();
     change(settings);
     return Run(settings);
   };
-  EXPECT_EQ(clash([](auto& s) { s.inPlace = true, s.outputFolder = "-"; }), 2);
-  EXPECT_EQ(clash([](auto& s) { s.inPlace = true, s.noClobber = true; }), 2);
-  EXPECT_EQ(clash([](auto& s) { s.preserveTimes = true; }), 2);
-  EXPECT_EQ(clash([](auto& s) { s.nulSeparated = true; }), 2);
+  // Both options are named; nothing is written or replaced.
+  auto refused = [&](auto change, const std::string& first, const std::string& second) {
+    EXPECT_EQ(clash(change), 2);
+    EXPECT_NE(err_.str().find(first), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find(second), std::string::npos) << err_.str();
+  };
+  // A user who adds -o to be safe keeps the files.
+  refused([&](auto& s) { s.inPlace = true, s.outputFolder = (root_ / "out").string(); },
+          "--in-place", "-o");
+  refused([](auto& s) { s.inPlace = true, s.outputFolder = "-"; }, "--in-place", "-o");
+  refused([](auto& s) { s.inPlace = true, s.outputFolder = "."; }, "--in-place", "-o");
+  refused([](auto& s) { s.inPlace = true, s.noClobber = true; }, "--in-place", "--no-clobber");
+  refused([](auto& s) { s.inPlace = true, s.allowLarger = true; }, "--in-place", "--allow-larger");
+  refused([](auto& s) { s.preserveTimes = true; }, "--preserve-times", "--in-place");
+  refused([](auto& s) { s.nulSeparated = true; }, "-0", "--from-list");
   EXPECT_EQ(clash([](auto& s) { s.fromList = "-", s.paths.push_back("-"); }), 2);
   EXPECT_EQ(FilesIn(root_ / "out"), 0u);
+  EXPECT_EQ(ReadAll(input), before);
 }
 
 TEST(PathList, SplitsLinesAndNuls) {
