@@ -12,7 +12,7 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/prompter.h"
-#include "gif/interrupted_saves.h"
+#include "files/interrupted_saves.h"
 
 namespace {
 

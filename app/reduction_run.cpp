@@ -12,7 +12,7 @@
 #include "app/path_utils.h"
 #include "app/prompter.h"
 #include "gif/gif_document.h"
-#include "optimizer/reduction.h"
+#include "reduction/reduce_file.h"
 
 namespace lumatrim {
 

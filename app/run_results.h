@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-#include "optimizer/reduction.h"
+#include "reduction/reduce_file.h"
 
 namespace lumatrim {
 

@@ -1,7 +1,7 @@
 // lumatrim-cli: the command-line face of Lumatrim. Each subcommand lives in its own
 // *_command.cpp and is added by MakeCliApp.
 #include "cli/cli_app.h"
-#include "gif/interrupted_saves.h"
+#include "files/interrupted_saves.h"
 
 int main(int argc, char** argv) {
   // Ctrl+C, kill or a closed terminal during a save must not leave a temporary file behind.

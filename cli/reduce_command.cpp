@@ -17,7 +17,7 @@
 
 #include "cli/json_text.h"
 #include "cli/reduce_files.h"
-#include "gif/whole_file.h"
+#include "files/whole_file.h"
 #include "playback/viewer.h"
 
 namespace lumatrim::cli {

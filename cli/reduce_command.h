@@ -7,7 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "optimizer/reduction.h"
+#include "reduction/reduce_file.h"
 
 namespace lumatrim::cli {
 

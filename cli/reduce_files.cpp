@@ -11,7 +11,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "gif/whole_file.h"
+#include "files/whole_file.h"
 
 namespace lumatrim::cli {
 

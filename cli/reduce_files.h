@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gif/interrupted_saves.h"
+#include "files/interrupted_saves.h"
 
 namespace lumatrim::cli {
 

@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "best/smallest.h"
+#include "files/whole_file.h"
 #include "fuzz/saved_output.h"
-#include "optimizer/best_reduction.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lumatrim;
@@ -15,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.memoryBudget = fuzzing::kInputMemoryBudget;
   options.disableInterlacing = (size & 1) != 0;
   fuzzing::LoadSaveAndCheck(gif, {data, size}, "fuzz-best", [&](const std::string& output) {
-    return best::SaveSmallest(gif, output, options);
+    const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(gif, options);
+    return bytes && WriteWholeFile(output, *bytes).empty();
   });
   return 0;
 }

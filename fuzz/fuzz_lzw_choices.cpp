@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "best/lzw_encoder_choices.h"
 #include "gif/lzw_decoder.h"
-#include "gif/lzw_encoder_choices.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lumatrim;

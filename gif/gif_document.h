@@ -21,11 +21,17 @@
 #include "gif/frame_cache.h"
 #include "raster/dib.h"
 #include "raster/errors.h"
+#include "raster/result.h"
 
 namespace lumatrim {
 
 // A palette store: 256 entries of 4 bytes in the order blue, green, red, reserved.
 using PaletteStore = std::array<uint8_t, 1024>;
+
+// The bytes of a GIF file, read the way LoadFromFile reads them: a folder, pipe or device is
+// refused unopened, a file that does not start with a GIF signature after its first 6 bytes, and
+// one larger than budget unread. An empty file gives no bytes.
+Result<std::vector<uint8_t>> ReadGifFile(const std::string& path, uint64_t budget);
 
 class cGIF {
  public:

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
+#include "files/system_error_text.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
 #include "gif/lzw_decoder.h"
-#include "gif/system_error_text.h"
 
 namespace lumatrim {
 
@@ -97,59 +97,63 @@ struct cGIF::ReadState {
   }
 };
 
-bool cGIF::LoadFromFile(const std::string& Filename) {
+Result<std::vector<uint8_t>> ReadGifFile(const std::string& path, uint64_t budget) {
   namespace fs = std::filesystem;
-  saveError_.clear();
-  const auto refuse = [this](std::string reason) {
-    Destroy();
-    loadError_ = std::move(reason);
-    return false;
-  };
   try {
     // A folder, pipe or device is refused before it is opened: reading a pipe could wait for
     // ever, and a device could be endless.
     std::error_code error;
-    const fs::file_status status = fs::status(Filename, error);
-    if (error) return refuse(error.message());
-    if (!fs::is_regular_file(status)) return refuse("not a regular file");
-    const uintmax_t size = fs::file_size(Filename, error);
-    if (error) return refuse(error.message());
-    if (size == 0) {
-      // An empty file leaves the document untouched.
-      loadError_ = "the file is empty";
-      return false;
-    }
+    const fs::file_status status = fs::status(path, error);
+    if (error) return Failure{error.message()};
+    if (!fs::is_regular_file(status)) return Failure{"not a regular file"};
+    const uintmax_t size = fs::file_size(path, error);
+    if (error) return Failure{error.message()};
+    if (size == 0) return std::vector<uint8_t>();
 
     errno = 0;
-    std::ifstream file(Filename, std::ios::binary);
-    if (!file) return refuse(SystemErrorText(errno, "the file can't be opened"));
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return Failure{SystemErrorText(errno, "the file can't be opened")};
     // The signature first, so that a large file of another kind is refused unread.
     std::array<char, 6> header{};
     file.read(header.data(), std::streamsize(header.size()));
     if (file.gcount() != std::streamsize(header.size()) ||
         !IsGifHeader(std::as_bytes(std::span(header)))) {
-      return refuse(file.bad() ? SystemErrorText(errno, "the file can't be read")
-                               : "not a GIF file");
+      return Failure{file.bad() ? SystemErrorText(errno, "the file can't be read")
+                                : "not a GIF file"};
     }
     // The whole file is held while it is read, so it counts against the budget too.
-    if (size > memoryBudget_) {
-      return refuse("over the memory budget: the file alone is " + std::to_string(size >> 20) +
-                    " MiB");
+    if (size > budget) {
+      return Failure{"over the memory budget: the file alone is " + std::to_string(size >> 20) +
+                     " MiB"};
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     std::memcpy(bytes.data(), header.data(), header.size());
     errno = 0;
     file.read(reinterpret_cast<char*>(bytes.data() + header.size()),
               std::streamsize(size - header.size()));
-    if (file.bad()) return refuse(SystemErrorText(errno, "the file can't be read"));
+    if (file.bad()) return Failure{SystemErrorText(errno, "the file can't be read")};
     // A file that shrank meanwhile is read as far as it goes.
     bytes.resize(header.size() + size_t(file.gcount()));
-    return LoadFromStream(bytes);
-  } catch (const std::bad_alloc&) {
-    return refuse("out of memory");
-  } catch (const std::exception& e) {
-    return refuse(e.what());
+    return bytes;
+  } catch (...) {
+    return Failure{ReasonOfCurrentException()};
   }
+}
+
+bool cGIF::LoadFromFile(const std::string& Filename) {
+  saveError_.clear();
+  Result<std::vector<uint8_t>> bytes = ReadGifFile(Filename, memoryBudget_);
+  if (bytes && bytes->empty()) {
+    // An empty file leaves the document untouched.
+    loadError_ = "the file is empty";
+    return false;
+  }
+  if (!bytes) {
+    Destroy();
+    loadError_ = bytes.reason();
+    return false;
+  }
+  return LoadFromStream(*bytes);
 }
 
 bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {

@@ -1,29 +1,15 @@
-// cGIF::Save: the whole document as one GIF file. The file is built in memory first and reaches
-// the target only through a rename, so a failed save never leaves a partial file behind and never
-// damages the file it would have replaced; a signal that ends the process mid-save removes the
-// temporary file too (interrupted_saves.h). Only a regular file is ever replaced.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// cGIF::Save: the whole document as one GIF file. The file is built in memory first and handed to
+// WriteWholeFile (files/whole_file.h), which reaches the target only through a rename.
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <optional>
-#include <random>
 #include <string>
-#include <system_error>
 
+#include "files/whole_file.h"
 #include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
-#include "gif/interrupted_saves.h"
 #include "gif/lzw_encoder.h"
-#include "gif/system_error_text.h"
-#include "gif/whole_file.h"
 
 namespace lumatrim {
 
@@ -63,84 +49,7 @@ void PutColorTable(std::vector<uint8_t>& out, const PaletteStore& store, int ent
   }
 }
 
-// A fresh name beside the target, so that the final rename stays within one file system. It is
-// short, so that a target name of the longest length still leaves room for it.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, uint64_t salt) {
-  std::string name = ".lumatrim-";
-  name += std::to_string(salt);
-  name += ".tmp";
-  return target.parent_path() / name;
-}
-
-// Why a save must not replace what is at the target; empty when it may. Only a regular file is
-// replaced: a rename would put the new file in place of a link, a device or a pipe instead of
-// writing through it, and a folder can't be replaced at all.
-std::string TargetRefusal(const std::filesystem::path& target) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::file_status status = fs::symlink_status(target, error);
-  if (error && error != std::errc::no_such_file_or_directory) return error.message();
-  if (fs::exists(status) && !fs::is_regular_file(status)) return "not a regular file";
-  return {};
-}
-
 }  // namespace
-
-std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_t>& bytes) {
-  namespace fs = std::filesystem;
-  const fs::path target(filename);
-  if (target.filename().empty()) return "no file name";
-  if (std::string refusal = TargetRefusal(target); !refusal.empty()) return refusal;
-
-  std::mt19937_64 random(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                         uint64_t(reinterpret_cast<uintptr_t>(&bytes)));
-  fs::path temp;
-  std::optional<InFlightFile> listed;
-  std::FILE* file = nullptr;
-  for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
-    temp = TemporaryNameFor(target, random());
-    // Listed before it exists, so that no moment leaves it unlisted.
-    listed.emplace(temp.string());
-    // "x": create exclusively, never open a file that someone else made meanwhile.
-    errno = 0;
-    file = std::fopen(temp.string().c_str(), "wbx");
-    if (file == nullptr && errno != EEXIST) {
-      return SystemErrorText(errno, "the file can't be created");
-    }
-  }
-  if (file == nullptr) return "no free temporary file name";
-
-  errno = 0;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  written = std::fflush(file) == 0 && written;
-  int writeError = errno;
-  written = std::fclose(file) == 0 && written;
-  if (writeError == 0) writeError = errno;
-
-  // The target is checked again: it may have changed while the file was written.
-  std::string reason =
-      written ? TargetRefusal(target) : SystemErrorText(writeError, "the file can't be written");
-  std::error_code error;
-  if (reason.empty()) {
-    // A replaced file keeps its permissions; failing to copy them is no reason to fail the save.
-    const fs::file_status old = fs::status(target, error);
-    if (!error && fs::is_regular_file(old)) {
-      fs::permissions(temp, old.permissions(), fs::perm_options::replace, error);
-      // So does its owner, where the process may give the file away (as root, say).
-      struct stat oldOwner {};
-      if (::stat(target.c_str(), &oldOwner) == 0) {
-        [[maybe_unused]] const int ignored =
-            ::chown(temp.c_str(), oldOwner.st_uid, oldOwner.st_gid);
-      }
-    }
-    error.clear();
-    fs::rename(temp, target, error);
-    if (!error) return {};
-    reason = error.message();
-  }
-  fs::remove(temp, error);
-  return reason;
-}
 
 void cGIF::pvWriteComments(std::vector<uint8_t>& out, const CommentList& comments) {
   // Element 0 is the spare empty comment, never written.

@@ -1,8 +1,6 @@
 #include "optimizer/pipeline.h"
 #include "gif/frame_numbers.h"
 
-#include <exception>
-
 namespace lumatrim {
 
 namespace {
@@ -43,9 +41,10 @@ void FinishForSaving(cGIF& oGIF, bool bDisableInterlacing, bool bRemoveComments,
   }
 }
 
-bool pvSaveOptimizedTmpGIF(cGIF& oGIF, const std::string& sPath, OptimizationMode eOM,
-                           bool bSecondPaletteOptimization, bool bDisableInterlacing,
-                           bool bRemoveComments) {
+namespace {
+
+// The passes in their fixed order and the output options, without the save.
+Status RunPasses(cGIF& oGIF, const ReductionOptions& options) {
   try {
     // A background index that names no colour of the loaded file must not come to name one.
     const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
@@ -53,17 +52,37 @@ bool pvSaveOptimizedTmpGIF(cGIF& oGIF, const std::string& sPath, OptimizationMod
     NormalizeFrameProperties(oGIF);
     OptimizePalettes(oGIF, backgroundNamesColor);
     if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
-    if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, eOM);
+    if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, options.mode);
     CropTransparentBorders(oGIF);
-    if (bSecondPaletteOptimization && oGIF.FramesCount() > 1) {
+    if (options.secondPaletteOptimization && oGIF.FramesCount() > 1) {
       OptimizePalettes(oGIF, backgroundNamesColor);
       MergeLocalPalettes(oGIF);
     }
-    FinishForSaving(oGIF, bDisableInterlacing, bRemoveComments, backgroundNamesColor);
-    return oGIF.Save(sPath);
-  } catch (const std::exception&) {
-    return false;
+    FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
+    return {};
+  } catch (...) {
+    return FailureIn("the optimization", ReasonOfCurrentException());
   }
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> OptimizeToBytes(cGIF& oGIF, const ReductionOptions& options) {
+  if (Status passes = RunPasses(oGIF, options); !passes) return Failure{passes.reason()};
+  std::vector<uint8_t> bytes;
+  if (!oGIF.SaveToMemory(bytes, cGIF::FrameDataWriter())) return Failure{oGIF.SaveError()};
+  return bytes;
+}
+
+bool pvSaveOptimizedTmpGIF(cGIF& oGIF, const std::string& sPath, OptimizationMode eOM,
+                           bool bSecondPaletteOptimization, bool bDisableInterlacing,
+                           bool bRemoveComments) {
+  ReductionOptions options;
+  options.mode = eOM;
+  options.secondPaletteOptimization = bSecondPaletteOptimization;
+  options.disableInterlacing = bDisableInterlacing;
+  options.removeComments = bRemoveComments;
+  return RunPasses(oGIF, options) && oGIF.Save(sPath);
 }
 
 }  // namespace lumatrim

@@ -1,12 +1,29 @@
 // The optimization pipeline: the passes in their fixed order, the output options, and the save.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "gif/gif_document.h"
 #include "optimizer/passes.h"
 
 namespace lumatrim {
+
+// The options of a reduction; the defaults are the fixed options of the window's run.
+struct ReductionOptions {
+  mGIFOptimizer::OptimizationMode mode = mGIFOptimizer::CropChangedArea;
+  bool secondPaletteOptimization = false;
+  bool disableInterlacing = true;
+  bool removeComments = true;
+  // The smallest output instead of the fixed pipeline (mode and second pass then don't apply).
+  bool best = false;
+  uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
+};
+
+// Optimizes the loaded document in place with options (best aside) and answers the file's bytes,
+// or which step failed and why.
+Result<std::vector<uint8_t>> OptimizeToBytes(cGIF& oGIF, const ReductionOptions& options);
 
 // Optimizes the loaded document in place and writes it to sPath. Answers the save's result;
 // false as well when the pipeline was stopped before the save.

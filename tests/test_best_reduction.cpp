@@ -8,10 +8,12 @@
 #include <filesystem>
 
 #include "animation_docs.h"
+#include "best/frames.h"
+#include "best/smallest.h"
 #include "corpus.h"
+#include "files.h"
+#include "files/whole_file.h"
 #include "gifdiff.h"
-#include "optimizer/best_frames.h"
-#include "optimizer/best_reduction.h"
 #include "optimizer/pixel_grid.h"
 #include "playback/viewer.h"
 #include "temp_folder.h"
@@ -24,11 +26,15 @@ using namespace testing;
 
 class BestReductionTest : public ::testing::Test {
  protected:
-  // Reduces the loaded document into a file and loads that file into `reduced`.
+  // Reduces the loaded document into a file and loads that file into `reduced`. inputPath, when
+  // given, is the file the document was loaded from.
   bool Reduce(cGIF& doc, const std::string& inputPath = {}, ReductionOptions options = {}) {
     options.best = true;
+    const std::vector<uint8_t> input =
+        inputPath.empty() ? std::vector<uint8_t>() : ReadBytes(inputPath);
+    const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(doc, options, input);
     const fs::path output = folder_ / "out.gif";
-    return best::SaveSmallest(doc, output.string(), options, inputPath) &&
+    return bytes && WriteWholeFile(output.string(), *bytes).empty() &&
            reduced.LoadFromFile(output.string());
   }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "animation_docs.h"
-#include "optimizer/best_repeated_colors.h"
+#include "best/repeated_colors.h"
 #include "playback/viewer.h"
 
 namespace lumatrim {

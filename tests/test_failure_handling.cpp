@@ -13,7 +13,7 @@
 #include "cli/reduce_command.h"
 #include "corpus.h"
 #include "files.h"
-#include "gif/interrupted_saves.h"
+#include "files/interrupted_saves.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "best/lzw_encoder_choices.h"
 #include "gif/lzw_decoder.h"
-#include "gif/lzw_encoder_choices.h"
 
 namespace lumatrim {
 namespace {

@@ -8,8 +8,8 @@
 #include "corpus.h"
 #include "gifdiff.h"
 #include "optimizer/pipeline.h"
-#include "optimizer/reduction.h"
 #include "playback/viewer.h"
+#include "reduction/reduce_file.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

@@ -18,7 +18,7 @@
 #include "cli/reduce_files.h"
 #include "corpus.h"
 #include "files.h"
-#include "gif/interrupted_saves.h"
+#include "files/interrupted_saves.h"
 #include "gifdiff.h"
 #include "temp_folder.h"
 

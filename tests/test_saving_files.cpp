@@ -16,8 +16,8 @@
 #include "child_process.h"
 #include "corpus.h"
 #include "files.h"
+#include "files/interrupted_saves.h"
 #include "gif/gif_document.h"
-#include "gif/interrupted_saves.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

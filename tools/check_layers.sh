@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Fails when an include runs up a layer. The core's layers, lowest first: raster, gif, then
-# playback and optimizer side by side; the front ends (cli, app) sit on top and never on each other.
+# Fails when an include runs up a layer. The core's layers, lowest first: raster and files side by
+# side, gif, then playback and optimizer side by side, best, and reduction; the front ends (cli,
+# app) sit on top and never on each other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A allowed=(
   [raster]="raster"
-  [gif]="raster gif"
-  [playback]="raster gif playback"
-  [optimizer]="raster gif optimizer"
-  [cli]="raster gif playback optimizer cli"
-  [app]="raster gif playback optimizer app"
+  [files]="files"
+  [gif]="raster files gif"
+  [playback]="raster files gif playback"
+  [optimizer]="raster files gif optimizer"
+  [best]="raster files gif playback optimizer best"
+  [reduction]="raster files gif playback optimizer best reduction"
+  [cli]="raster files gif playback optimizer best reduction cli"
+  [app]="raster files gif playback optimizer best reduction app"
 )
 
 status=0

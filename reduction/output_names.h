@@ -1,30 +1,14 @@
-// One file of a reduction run, shared by the window and the command line: the output name, the
-// load, the pipeline with the run's options, and the save; and the rules of a whole run that keep
-// one file's output from replacing another's output or an input.
+// The names of a run's outputs, and the rules of a whole run that keep one file's output from
+// replacing another's output or an input.
 #pragma once
 
-#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "gif/gif_document.h"
-#include "optimizer/passes.h"
-
 namespace lumatrim {
-
-// The options of a run; the defaults are the fixed options of the window's run.
-struct ReductionOptions {
-  mGIFOptimizer::OptimizationMode mode = mGIFOptimizer::CropChangedArea;
-  bool secondPaletteOptimization = false;
-  bool disableInterlacing = true;
-  bool removeComments = true;
-  // The smallest output instead of the fixed pipeline (mode and second pass then don't apply).
-  bool best = false;
-  uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
-};
 
 // The output file name for an input path: the file name (after the last separator) without its
 // last "." and what follows, then "-reduced.gif". A name without a dot keeps all of it.
@@ -66,26 +50,5 @@ class OutputClaims {
 // depends on which file happens to finish first.
 std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPaths,
                                        std::string_view outputFolder, char separator = '/');
-
-enum class ReductionStatus { Reduced, NotLoaded, NotSaved };
-
-struct ReductionResult {
-  ReductionStatus status = ReductionStatus::NotLoaded;
-  std::string outputPath;
-  // Why the file was not loaded or not saved: the reader's or writer's reason, or the refusal
-  // of the run's plan.
-  std::string reason;
-  std::string note;  // what the load left out of a file that was reduced, if anything
-};
-
-// Loads inputPath into oGIF, optimizes it and writes it to output.path. A refused output is
-// not written (the file is still loaded, so that the result says whether it is a GIF).
-ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const PlannedOutput& output,
-                           const ReductionOptions& options);
-
-// The same for a file on its own: its output goes into outputFolder, refused by nothing.
-ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
-                           const std::string& outputFolder, const ReductionOptions& options,
-                           char separator = '/');
 
 }  // namespace lumatrim

@@ -1,4 +1,4 @@
-#include "optimizer/best_alternatives.h"
+#include "best/alternatives.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "optimizer/best_repeated_colors.h"
+#include "best/repeated_colors.h"
 
 #include <algorithm>
 #include <array>

@@ -13,8 +13,8 @@
 #include <optional>
 #include <vector>
 
+#include "best/alternatives.h"
 #include "gif/gif_document.h"
-#include "optimizer/best_alternatives.h"
 
 namespace lumatrim::best {
 

@@ -6,8 +6,8 @@
 
 #include <vector>
 
+#include "best/frames.h"
 #include "gif/gif_document.h"
-#include "optimizer/best_frames.h"
 
 namespace lumatrim::best {
 

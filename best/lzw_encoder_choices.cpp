@@ -1,4 +1,4 @@
-#include "gif/lzw_encoder_choices.h"
+#include "best/lzw_encoder_choices.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "optimizer/best_image_data.h"
+#include "best/image_data.h"
 #include "gif/frame_numbers.h"
 
 #include <algorithm>
@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "best/lzw_encoder_choices.h"
 #include "gif/interlace.h"
-#include "gif/lzw_encoder_choices.h"
 
 namespace lumatrim::best {
 

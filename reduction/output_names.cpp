@@ -1,9 +1,6 @@
-#include "optimizer/reduction.h"
+#include "reduction/output_names.h"
 
 #include <filesystem>
-
-#include "optimizer/best_reduction.h"
-#include "optimizer/pipeline.h"
 
 namespace lumatrim {
 
@@ -61,41 +58,6 @@ std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPath
   for (const std::string& input : inputPaths)
     plan.push_back(claims.Claim(input, outputFolder, separator));
   return plan;
-}
-
-ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const PlannedOutput& output,
-                           const ReductionOptions& options) {
-  ReductionResult result;
-  result.outputPath = output.path;
-  oGIF.MemoryBudget(options.memoryBudget);
-  if (!oGIF.LoadFromFile(inputPath)) {
-    result.status = ReductionStatus::NotLoaded;
-    result.reason = oGIF.LoadError();
-    return result;
-  }
-  result.note = oGIF.LoadNote();
-  if (!output.refusal.empty()) {
-    result.status = ReductionStatus::NotSaved;
-    result.reason = output.refusal;
-    return result;
-  }
-  const bool saved =
-      options.best ? best::SaveSmallest(oGIF, result.outputPath, options, inputPath)
-                   : pvSaveOptimizedTmpGIF(oGIF, result.outputPath, options.mode,
-                                           options.secondPaletteOptimization,
-                                           options.disableInterlacing, options.removeComments);
-  result.status = saved ? ReductionStatus::Reduced : ReductionStatus::NotSaved;
-  if (!saved) {
-    result.reason = oGIF.SaveError().empty() ? "the optimization failed" : oGIF.SaveError();
-  }
-  return result;
-}
-
-ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
-                           const std::string& outputFolder, const ReductionOptions& options,
-                           char separator) {
-  const PlannedOutput output{ReducedOutputPath(inputPath, outputFolder, separator), {}};
-  return ReduceFile(oGIF, inputPath, output, options);
 }
 
 }  // namespace lumatrim

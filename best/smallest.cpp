@@ -1,14 +1,14 @@
-#include "optimizer/best_reduction.h"
+#include "best/smallest.h"
 
 #include <exception>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
-#include "optimizer/best_frames.h"
-#include "optimizer/best_image_data.h"
-#include "optimizer/best_palette_order.h"
-#include "optimizer/best_repeated_colors.h"
+#include "best/frames.h"
+#include "best/image_data.h"
+#include "best/palette_order.h"
+#include "best/repeated_colors.h"
 #include "optimizer/passes.h"
 #include "optimizer/pipeline.h"
 
@@ -67,27 +67,31 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
 
 }  // namespace
 
-bool SaveSmallest(cGIF& oGIF, const std::string& path, const ReductionOptions& options,
-                  const std::string& inputPath) {
+Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
+                                           std::span<const uint8_t> input) {
   try {
     Optimized tight = Optimize(oGIF, options, false);
-    if (tight.paletteFull && !inputPath.empty()) {
+    std::vector<uint8_t> tightBytes;
+    if (!oGIF.SaveToMemory(tightBytes, std::ref(*tight.writer))) {
+      return Failure{oGIF.SaveError()};
+    }
+    if (tight.paletteFull && !input.empty()) {
       // Some frame had no index to spare for transparency: try again with palettes grown by an
       // entry where that helps, and keep whichever file is smaller.
-      std::vector<uint8_t> tightBytes, grownBytes;
       cGIF grown;
       grown.MemoryBudget(options.memoryBudget);
-      if (oGIF.SaveToMemory(tightBytes, std::ref(*tight.writer)) && grown.LoadFromFile(inputPath)) {
+      std::vector<uint8_t> grownBytes;
+      if (grown.LoadFromStream(input)) {
         Optimized roomy = Optimize(grown, options, true);
         if (grown.SaveToMemory(grownBytes, std::ref(*roomy.writer)) &&
             grownBytes.size() < tightBytes.size()) {
-          return grown.Save(path, std::ref(*roomy.writer));
+          return grownBytes;
         }
       }
     }
-    return oGIF.Save(path, std::ref(*tight.writer));
-  } catch (const std::exception&) {
-    return false;
+    return tightBytes;
+  } catch (...) {
+    return FailureIn("the smallest output", ReasonOfCurrentException());
   }
 }
 

@@ -1,4 +1,4 @@
-#include "optimizer/best_palette_order.h"
+#include "best/palette_order.h"
 #include "gif/frame_numbers.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "gif/interrupted_saves.h"
+#include "files/interrupted_saves.h"
 
 // POSIX: sigaction to set the handlers, unlink and rmdir because they are the calls a handler
 // may use to remove a file and a folder.

@@ -1,4 +1,4 @@
-#include "optimizer/best_frames.h"
+#include "best/frames.h"
 #include "gif/frame_numbers.h"
 
 #include <algorithm>

@@ -1,0 +1,24 @@
+// The smallest output the optimizer can make without changing how a file looks: the palette
+// passes of the default pipeline, frames compared with what the screen shows before them, and
+// image data from the encoder that chooses between equally good pixel values and the smallest
+// LZW code size.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "gif/gif_document.h"
+#include "optimizer/pipeline.h"
+
+namespace lumatrim::best {
+
+// Optimizes the loaded document in place for the smallest file and answers its bytes, or why
+// there are none. The mode and the palette option of options are not used (every frame gets the
+// better of cropping and masking); interlacing, comments and the memory budget are as in the
+// default pipeline. input, when given, holds the bytes oGIF was loaded from: a second way of
+// reducing it may then be tried on a fresh copy.
+Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
+                                           std::span<const uint8_t> input = {});
+
+}  // namespace lumatrim::best

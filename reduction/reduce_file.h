@@ -1,0 +1,55 @@
+// One file of a reduction run, shared by the window and the command line: the load, the pipeline
+// with the run's options (or the smallest output of --best), and the save. ReduceBytes works on
+// bytes in memory, so that standard input and output, in-place replacement and dry runs need no
+// file of their own; ReduceFile reads a file, reduces it and writes the output.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gif/gif_document.h"
+#include "optimizer/pipeline.h"
+#include "reduction/output_names.h"
+
+namespace lumatrim {
+
+enum class ReductionStatus { Reduced, NotLoaded, NotSaved };
+
+// One input reduced in memory.
+struct ReducedBytes {
+  ReductionStatus status = ReductionStatus::NotLoaded;
+  std::vector<uint8_t> bytes;  // the output, when reduced
+  // Why the input was not loaded or not reduced: the reader's reason, or the step that failed
+  // and why.
+  std::string reason;
+  std::string note;  // what the load left out of a file that was reduced, if anything
+};
+
+// Loads input into oGIF and reduces it with options.
+ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
+                         const ReductionOptions& options);
+
+struct ReductionResult {
+  ReductionStatus status = ReductionStatus::NotLoaded;
+  std::string outputPath;
+  // Why the file was not loaded or not saved: the reader's or writer's reason, the step of the
+  // reduction that failed, or the refusal of the run's plan.
+  std::string reason;
+  std::string note;       // what the load left out of a file that was reduced, if anything
+  uint64_t bytesIn = 0;   // the bytes read of the input
+  uint64_t bytesOut = 0;  // the bytes written: 0 unless the output was saved
+};
+
+// Reads inputPath, reduces it into oGIF and writes the output to output.path. A refused output is
+// not written (the file is still loaded, so that the result says whether it is a GIF).
+ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const PlannedOutput& output,
+                           const ReductionOptions& options);
+
+// The same for a file on its own: its output goes into outputFolder, refused by nothing.
+ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath,
+                           const std::string& outputFolder, const ReductionOptions& options,
+                           char separator = '/');
+
+}  // namespace lumatrim
