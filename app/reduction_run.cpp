@@ -1,10 +1,8 @@
 #include "app/reduction_run.h"
 
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <vector>
 
 #include "app/app_error.h"
@@ -22,24 +20,17 @@ std::string Bytes(const QString& text) {
   return FileSystemName(text).toStdString();
 }
 
-// The file's size in bytes, or -1 when it can't be read.
-qint64 SizeOf(const std::string& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? -1 : qint64(size);
-}
-
 // One file's work, measured before and after. It runs off the UI thread and so touches nothing
 // of the window.
 FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const PlannedOutput& output) {
   FileResult file;
-  file.bytesIn = SizeOf(input);
   const ReductionResult result = ReduceFile(oGIF, input, output, ReductionOptions{});
+  file.bytesIn = result.status == ReductionStatus::NotLoaded ? -1 : qint64(result.bytesIn);
   file.status = result.status;
   file.output = QString::fromStdString(result.outputPath);
   file.reason = QString::fromStdString(result.reason);
   file.note = QString::fromStdString(result.note);
-  if (result.status == ReductionStatus::Reduced) file.bytesOut = SizeOf(result.outputPath);
+  if (result.status == ReductionStatus::Reduced) file.bytesOut = qint64(result.bytesOut);
   return file;
 }
 

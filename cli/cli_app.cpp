@@ -10,6 +10,16 @@ const char* Version() {
   return LUMATRIM_VERSION;
 }
 
+std::string UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
+  if (argc < 2 || argv[1][0] == '-') return {};
+  std::string names;
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    if (command->get_name() == argv[1]) return {};
+    names += (names.empty() ? "" : ", ") + command->get_name();
+  }
+  return std::string("Unknown command: ") + argv[1] + " (commands: " + names + ")";
+}
+
 std::unique_ptr<CLI::App> MakeCliApp(int& exit_code) {
   auto app = std::make_unique<CLI::App>(
       "Lumatrim: makes GIF files smaller without changing how they look", "lumatrim-cli");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -15,6 +16,10 @@ constexpr int kExitUsage = 2;
 
 // The program's version, from the build ("0.1").
 const char* Version();
+
+// Why the command line names no command the app knows ("Unknown command: frob (commands: info,
+// reduce, resave)"); empty when its first argument is a command or an option.
+std::string UnknownCommand(const CLI::App& app, int argc, const char* const* argv);
 
 // An app with every subcommand registered. When a subcommand runs, exit_code receives its result.
 std::unique_ptr<CLI::App> MakeCliApp(int& exit_code);

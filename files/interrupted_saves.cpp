@@ -1,8 +1,8 @@
 #include "files/interrupted_saves.h"
 
-// POSIX: sigaction to set the handlers, unlink and rmdir because they are the calls a handler
-// may use to remove a file and a folder.
+// POSIX: sigaction to set the handlers; unlink and nanosleep because a handler may call them.
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -13,14 +13,14 @@ namespace lumatrim {
 
 namespace {
 
-// A slot goes Free -> Filling (its owner copies the path) -> Listed -> Free again when the save
-// is over. The handler takes a Listed slot to Removing and leaves it so: the path is never
-// rewritten under it, and the process ends anyway.
-enum SlotState : int { kFree, kFilling, kListed, kRemoving };
+// A slot goes Free -> Filling (its owner copies the path) -> Listed, and Listed -> Creating ->
+// Listed around the call that makes the file, then -> Free again when the save is over. The
+// handler waits out Filling and Creating, takes a Listed slot to Removing and leaves it so: the
+// path is never rewritten under it, and the process ends anyway.
+enum SlotState : int { kFree, kFilling, kListed, kCreating, kRemoving };
 
 struct Slot {
   std::atomic<int> state{kFree};
-  std::atomic<bool> folder{false};
   char path[4096];
 };
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
@@ -29,17 +29,32 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
 // More than the saves a run has in flight at once (one per worker).
 std::array<Slot, 64> slots;
 
+// Set by the handler before it looks at any slot. A save that sees it makes no file; one that
+// made its file before the handler looked is seen by the handler. Both are sequentially
+// consistent, so one of the two always sees the other.
+std::atomic<bool> ending{false};
+
+// Waits while the slot's owner is between two states, for a bounded time: if the handler runs
+// on that very thread, the owner can't go on until the handler is done.
+int SettledState(Slot& slot) {
+  int state = slot.state.load();
+  for (int waited = 0; (state == kFilling || state == kCreating) && waited < 2000; ++waited) {
+    const struct timespec pause = {0, 500000};  // half a millisecond
+    nanosleep(&pause, nullptr);
+    state = slot.state.load();
+  }
+  return state;
+}
+
 extern "C" void RemoveInFlightFilesAndEnd(int signal) {
-  // Files first, so that the folders they were in are empty when their turn comes.
-  for (const bool folders : {false, true}) {
-    for (Slot& slot : slots) {
-      if (slot.folder != folders) continue;
-      int listed = kListed;
-      if (!slot.state.compare_exchange_strong(listed, kRemoving)) continue;
-      if (folders) {
-        rmdir(slot.path);
-      } else {
+  ending.store(true);
+  for (Slot& slot : slots) {
+    // Listed, or still Creating when its owner is this very thread: the file may exist.
+    for (int state = SettledState(slot); state == kListed || state == kCreating;
+         state = SettledState(slot)) {
+      if (slot.state.compare_exchange_strong(state, kRemoving)) {
         unlink(slot.path);
+        break;
       }
     }
   }
@@ -53,13 +68,12 @@ extern "C" void RemoveInFlightFilesAndEnd(int signal) {
 }
 
 // Claims a free slot for path; answers its number, or -1 when none is free or path is too long.
-int List(const std::string& path, bool folder) {
+int List(const std::string& path) {
   if (path.size() >= sizeof(Slot::path)) return -1;
   for (size_t i = 0; i < slots.size(); ++i) {
     int free = kFree;
     if (!slots[i].state.compare_exchange_strong(free, kFilling)) continue;
     std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-    slots[i].folder = folder;
     slots[i].state.store(kListed);
     return int(i);
   }
@@ -75,10 +89,30 @@ void Unlist(int slot) {
 
 }  // namespace
 
-InFlightFile::InFlightFile(const std::string& path) : InFlightFile(path, false) {}
-InFlightFile::InFlightFile(const std::string& path, bool folder) : slot_(List(path, folder)) {}
+InFlightFile::InFlightFile(const std::string& path) : slot_(List(path)) {}
+
 InFlightFile::~InFlightFile() {
   Unlist(slot_);
+}
+
+bool InFlightFile::Create(const std::function<void()>& create) {
+  if (slot_ < 0) {
+    // Not listed: nothing to agree with the handler on.
+    if (ending.load()) return false;
+    create();
+    return true;
+  }
+  Slot& slot = slots[size_t(slot_)];
+  int listed = kListed;
+  if (!slot.state.compare_exchange_strong(listed, kCreating)) return false;  // the handler has it
+  if (ending.load()) {
+    slot.state.store(kListed);
+    return false;
+  }
+  create();
+  listed = kCreating;
+  slot.state.compare_exchange_strong(listed, kListed);
+  return true;
 }
 
 void InstallInterruptCleanup() {

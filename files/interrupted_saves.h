@@ -1,17 +1,19 @@
 // The temporary files of saves in flight, removed when a signal ends the process.
 //
 // A save writes its bytes to a hidden temporary file beside the target and renames it over the
-// target at the end (gif_writer.cpp). Should SIGINT, SIGTERM or SIGHUP end the process in
-// between, that file would stay behind. So each save lists its temporary file here for the time
-// the file exists, and a front end that calls InstallInterruptCleanup once at start-up gets a
-// handler that removes every listed file and then ends the process as the signal would have.
+// target at the end (whole_file.cpp). Should SIGINT, SIGTERM or SIGHUP end the process in
+// between, that file would stay behind. So each save lists its temporary file here before it
+// exists and for as long as it exists, and a front end that calls InstallInterruptCleanup once at
+// start-up gets a handler that removes every listed file and then ends the process as the signal
+// would have.
 //
 // This list is the core's one piece of process-wide mutable state, on purpose: a signal handler
 // can reach nothing else. It is a fixed array of slots claimed with atomic operations, so the
 // handler may run at any moment on any thread, with saves in flight on others, and touches only
-// what it may (atomics and unlink). Documents still load and save in parallel.
+// what it may (atomics, nanosleep and unlink). Documents still load and save in parallel.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace lumatrim {
@@ -26,24 +28,19 @@ class InFlightFile {
   InFlightFile(const InFlightFile&) = delete;
   InFlightFile& operator=(const InFlightFile&) = delete;
 
- protected:
-  InFlightFile(const std::string& path, bool folder);
+  // Runs create, which makes the listed file, so that the handler never misses it: a handler
+  // that starts meanwhile waits for create to return and then removes what it made. Answers false,
+  // without running create, once the process is ending.
+  bool Create(const std::function<void()>& create);
 
  private:
   int slot_ = -1;
 };
 
-// Lists path as a folder of the process's own for the lifetime of the object: the handler removes
-// it after the listed files, so a scratch folder whose files are all listed goes with them.
-class InFlightFolder : public InFlightFile {
- public:
-  explicit InFlightFolder(const std::string& path) : InFlightFile(path, true) {}
-};
-
 // For a front end's start-up. Sets a handler for SIGINT, SIGTERM and SIGHUP that removes the
-// listed temporary files and folders and then ends the process with the same signal (a signal the
-// process ignored when this is called stays ignored). Also ignores SIGXFSZ, so that a file-size
-// limit (ulimit -f) turns into an ordinary write error ("File too large") instead of ending the
+// listed temporary files and then ends the process with the same signal (a signal the process
+// ignored when this is called stays ignored). Also ignores SIGXFSZ, so that a file-size limit
+// (ulimit -f) turns into an ordinary write error ("File too large") instead of ending the
 // process.
 void InstallInterruptCleanup();
 

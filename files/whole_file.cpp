@@ -5,6 +5,7 @@
 // replaced.
 #include "files/whole_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,16 +45,15 @@ std::string TargetRefusal(const std::filesystem::path& target) {
   return {};
 }
 
-}  // namespace
-
-std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_t>& bytes) {
+// The write proper; answers why it failed, empty on success.
+std::string WriteFileThroughRename(const std::string& filename, std::span<const uint8_t> bytes) {
   namespace fs = std::filesystem;
   const fs::path target(filename);
   if (target.filename().empty()) return "no file name";
   if (std::string refusal = TargetRefusal(target); !refusal.empty()) return refusal;
 
   std::mt19937_64 random(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                         uint64_t(reinterpret_cast<uintptr_t>(&bytes)));
+                         uint64_t(reinterpret_cast<uintptr_t>(bytes.data())));
   fs::path temp;
   std::optional<InFlightFile> listed;
   std::FILE* file = nullptr;
@@ -62,10 +62,15 @@ std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_
     // Listed before it exists, so that no moment leaves it unlisted.
     listed.emplace(temp.string());
     // "x": create exclusively, never open a file that someone else made meanwhile.
-    errno = 0;
-    file = std::fopen(temp.string().c_str(), "wbx");
-    if (file == nullptr && errno != EEXIST) {
-      return SystemErrorText(errno, "the file can't be created");
+    int error = 0;
+    const bool allowed = listed->Create([&] {
+      errno = 0;
+      file = std::fopen(temp.string().c_str(), "wbx");
+      error = errno;
+    });
+    if (!allowed) return "the program is ending";
+    if (file == nullptr && error != EEXIST) {
+      return SystemErrorText(error, "the file can't be created");
     }
   }
   if (file == nullptr) return "no free temporary file name";
@@ -100,6 +105,31 @@ std::string WriteWholeFile(const std::string& filename, const std::vector<uint8_
   }
   fs::remove(temp, error);
   return reason;
+}
+
+}  // namespace
+
+Status WriteWholeFile(const std::string& filename, std::span<const uint8_t> bytes) {
+  if (std::string reason = WriteFileThroughRename(filename, bytes); !reason.empty()) {
+    return Failure{std::move(reason)};
+  }
+  return {};
+}
+
+Status ReplaceFileContent(const std::string& target, std::span<const uint8_t> bytes,
+                          bool keepTimes) {
+  struct stat before {};
+  if (::stat(target.c_str(), &before) != 0) {
+    return Failure{SystemErrorText(errno, "the file can't be read")};
+  }
+  if (Status written = WriteWholeFile(target, bytes); !written) return written;
+  if (keepTimes) {
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    if (::utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) {
+      return Failure{"the times can't be kept: " + SystemErrorText(errno, "unknown error")};
+    }
+  }
+  return {};
 }
 
 }  // namespace lumatrim

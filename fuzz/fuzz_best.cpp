@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.disableInterlacing = (size & 1) != 0;
   fuzzing::LoadSaveAndCheck(gif, {data, size}, "fuzz-best", [&](const std::string& output) {
     const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(gif, options);
-    return bytes && WriteWholeFile(output, *bytes).empty();
+    return bytes && WriteWholeFile(output, *bytes).ok();
   });
   return 0;
 }

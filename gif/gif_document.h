@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "files/input_file.h"
 #include "gif/frame_cache.h"
 #include "raster/dib.h"
 #include "raster/errors.h"
@@ -31,7 +32,15 @@ using PaletteStore = std::array<uint8_t, 1024>;
 // The bytes of a GIF file, read the way LoadFromFile reads them: a folder, pipe or device is
 // refused unopened, a file that does not start with a GIF signature after its first 6 bytes, and
 // one larger than budget unread. An empty file gives no bytes.
-Result<std::vector<uint8_t>> ReadGifFile(const std::string& path, uint64_t budget);
+struct GifFileBytes {
+  std::vector<uint8_t> bytes;
+  // The file's size or time changed while it was read (another program was writing it): the
+  // bytes may be neither the old file nor the new one.
+  bool changedWhileRead = false;
+};
+Result<GifFileBytes> ReadGifFile(const std::string& path, uint64_t budget);
+// The same for a file already open, which stays open (to be asked later whether it changed).
+Result<GifFileBytes> ReadGifFile(InputFile& file, uint64_t budget);
 
 class cGIF {
  public:

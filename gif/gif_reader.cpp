@@ -2,13 +2,10 @@
 // never gives up. It skips what it does not know, steps over stray bytes, and reads a file that
 // breaks off as far as it goes (missing bytes of a fixed-size block read as 0).
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "files/system_error_text.h"
+#include "files/input_file.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
 #include "gif/lzw_decoder.h"
@@ -97,44 +94,34 @@ struct cGIF::ReadState {
   }
 };
 
-Result<std::vector<uint8_t>> ReadGifFile(const std::string& path, uint64_t budget) {
-  namespace fs = std::filesystem;
-  try {
-    // A folder, pipe or device is refused before it is opened: reading a pipe could wait for
-    // ever, and a device could be endless.
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (error) return Failure{error.message()};
-    if (!fs::is_regular_file(status)) return Failure{"not a regular file"};
-    const uintmax_t size = fs::file_size(path, error);
-    if (error) return Failure{error.message()};
-    if (size == 0) return std::vector<uint8_t>();
+Result<GifFileBytes> ReadGifFile(const std::string& path, uint64_t budget) {
+  Result<InputFile> file = InputFile::Open(path);
+  if (!file) return Failure{file.reason()};
+  return ReadGifFile(*file, budget);
+}
 
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return Failure{SystemErrorText(errno, "the file can't be opened")};
+Result<GifFileBytes> ReadGifFile(InputFile& file, uint64_t budget) {
+  try {
+    GifFileBytes read;
+    if (file.size() == 0) return read;
     // The signature first, so that a large file of another kind is refused unread.
-    std::array<char, 6> header{};
-    file.read(header.data(), std::streamsize(header.size()));
-    if (file.gcount() != std::streamsize(header.size()) ||
-        !IsGifHeader(std::as_bytes(std::span(header)))) {
-      return Failure{file.bad() ? SystemErrorText(errno, "the file can't be read")
-                                : "not a GIF file"};
+    constexpr size_t kHeaderSize = 6;
+    if (Status header = file.ReadInto(read.bytes, kHeaderSize); !header)
+      return Failure{header.reason()};
+    if (read.bytes.size() < kHeaderSize || !IsGifHeader(std::as_bytes(std::span(read.bytes)))) {
+      return Failure{"not a GIF file"};
     }
     // The whole file is held while it is read, so it counts against the budget too.
-    if (size > budget) {
-      return Failure{"over the memory budget: the file alone is " + std::to_string(size >> 20) +
-                     " MiB"};
+    if (file.size() > budget) {
+      return Failure{"over the memory budget: the file alone is " +
+                     std::to_string(file.size() >> 20) + " MiB"};
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    std::memcpy(bytes.data(), header.data(), header.size());
-    errno = 0;
-    file.read(reinterpret_cast<char*>(bytes.data() + header.size()),
-              std::streamsize(size - header.size()));
-    if (file.bad()) return Failure{SystemErrorText(errno, "the file can't be read")};
-    // A file that shrank meanwhile is read as far as it goes.
-    bytes.resize(header.size() + size_t(file.gcount()));
-    return bytes;
+    if (Status rest = file.ReadInto(read.bytes, file.size() - kHeaderSize); !rest) {
+      return Failure{rest.reason()};
+    }
+    // A file that shrank or changed meanwhile is read as far as it goes, and says so.
+    read.changedWhileRead = read.bytes.size() != file.size() || file.ChangedSinceOpened();
+    return read;
   } catch (...) {
     return Failure{ReasonOfCurrentException()};
   }
@@ -142,18 +129,18 @@ Result<std::vector<uint8_t>> ReadGifFile(const std::string& path, uint64_t budge
 
 bool cGIF::LoadFromFile(const std::string& Filename) {
   saveError_.clear();
-  Result<std::vector<uint8_t>> bytes = ReadGifFile(Filename, memoryBudget_);
-  if (bytes && bytes->empty()) {
+  Result<GifFileBytes> read = ReadGifFile(Filename, memoryBudget_);
+  if (read && read->bytes.empty()) {
     // An empty file leaves the document untouched.
     loadError_ = "the file is empty";
     return false;
   }
-  if (!bytes) {
+  if (!read) {
     Destroy();
-    loadError_ = bytes.reason();
+    loadError_ = read.reason();
     return false;
   }
-  return LoadFromStream(*bytes);
+  return LoadFromStream(read->bytes);
 }
 
 bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {

@@ -76,8 +76,9 @@ bool cGIF::Save(const std::string& Filename, const FrameDataWriter& writeFrameDa
   try {
     std::vector<uint8_t> out;
     if (!SaveToMemory(out, writeFrameData)) return false;
-    saveError_ = WriteWholeFile(Filename, out);
-    return saveError_.empty();
+    const Status written = WriteWholeFile(Filename, out);
+    saveError_ = written.reason();
+    return written.ok();
   } catch (const std::bad_alloc&) {
     saveError_ = "out of memory";
     return false;

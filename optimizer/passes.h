@@ -14,6 +14,7 @@ namespace lumatrim::mGIFOptimizer {
 enum OptimizationMode : int32_t {
   CropChangedArea = 0,      // crop to the changed rectangle, drop frames that change nothing
   MaskUnchangedPixels = 1,  // turn pixels that show the same colour into transparent ones
+  NoDifferencing = 2,       // leave frame differencing out (so does any other value)
 };
 
 // Drops transparency no pixel uses and disposals without visible effect, and widens palettes to

@@ -10,13 +10,18 @@
 
 namespace lumatrim {
 
+// What an output's name adds to its input's: the window's fixed "-reduced", the command line's
+// default.
+inline constexpr const char* kReducedSuffix = "-reduced";
+
 // The output file name for an input path: the file name (after the last separator) without its
-// last "." and what follows, then "-reduced.gif". A name without a dot keeps all of it.
-std::string ReducedFileName(std::string_view inputPath, char separator = '/');
+// last "." and what follows, then the suffix and ".gif". A name without a dot keeps all of it.
+std::string ReducedFileName(std::string_view inputPath, char separator = '/',
+                            std::string_view suffix = kReducedSuffix);
 
 // The output folder text verbatim, a separator, and the output file name.
 std::string ReducedOutputPath(std::string_view inputPath, std::string_view outputFolder,
-                              char separator = '/');
+                              char separator = '/', std::string_view suffix = kReducedSuffix);
 
 // Where one input of a run goes, decided for the whole run before any file is written.
 struct PlannedOutput {
@@ -38,17 +43,21 @@ class OutputClaims {
 
   // Where inputPath's output goes in outputFolder, and why it may not be written there.
   PlannedOutput Claim(const std::string& inputPath, std::string_view outputFolder,
-                      char separator = '/');
+                      char separator = '/', std::string_view suffix = kReducedSuffix);
+
+  // The same for an output whose path is given.
+  PlannedOutput ClaimPath(const std::string& inputPath, const std::string& outputPath);
 
  private:
   std::set<std::string> inputs_;
-  // The output each claim took, as IdentityOf spells it, and the input that took it.
+  // The output each claim took, as PathIdentity spells it, and the input that took it.
   std::unordered_map<std::string, std::string> claims_;
 };
 
 // The outputs of a fixed list of inputs, claimed strictly in input order, so the outcome never
 // depends on which file happens to finish first.
 std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputPaths,
-                                       std::string_view outputFolder, char separator = '/');
+                                       std::string_view outputFolder, char separator = '/',
+                                       std::string_view suffix = kReducedSuffix);
 
 }  // namespace lumatrim

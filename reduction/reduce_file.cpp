@@ -41,30 +41,35 @@ void Reduce(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& 
 // file is still loaded, so that the answer says whether it is a GIF). The input's bytes are let
 // go on return, before the output is written.
 ReducedBytes ReadAndReduce(cGIF& oGIF, const std::string& inputPath, const std::string& refusal,
-                           const ReductionOptions& options, uint64_t& bytesIn) {
+                           const ReductionOptions& options, ReductionResult& result) {
   ReducedBytes reduced;
-  const Result<std::vector<uint8_t>> input = ReadGifFile(inputPath, options.memoryBudget);
+  const Result<GifFileBytes> input = ReadGifFile(inputPath, options.memoryBudget);
   if (!input) {
     reduced.reason = input.reason();
     return reduced;
   }
-  bytesIn = input->size();
-  if (!Load(oGIF, *input, options, reduced)) return reduced;
+  result.bytesIn = input->bytes.size();
+  result.inputChanged = input->changedWhileRead;
+  return ReduceBytes(oGIF, input->bytes, options, refusal);
+}
+
+}  // namespace
+
+void AddNote(std::string& note, const std::string& more) {
+  if (more.empty()) return;
+  note += note.empty() ? more : "; " + more;
+}
+
+ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
+                         const ReductionOptions& options, const std::string& refusal) {
+  ReducedBytes reduced;
+  if (!Load(oGIF, input, options, reduced)) return reduced;
   if (!refusal.empty()) {
     reduced.status = ReductionStatus::NotSaved;
     reduced.reason = refusal;
     return reduced;
   }
-  Reduce(oGIF, *input, options, reduced);
-  return reduced;
-}
-
-}  // namespace
-
-ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
-                         const ReductionOptions& options) {
-  ReducedBytes reduced;
-  if (Load(oGIF, input, options, reduced)) Reduce(oGIF, input, options, reduced);
+  Reduce(oGIF, input, options, reduced);
   return reduced;
 }
 
@@ -72,15 +77,15 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const Plann
                            const ReductionOptions& options) {
   ReductionResult result;
   result.outputPath = output.path;
-  const ReducedBytes reduced =
-      ReadAndReduce(oGIF, inputPath, output.refusal, options, result.bytesIn);
+  const ReducedBytes reduced = ReadAndReduce(oGIF, inputPath, output.refusal, options, result);
   result.status = reduced.status;
   result.reason = reduced.reason;
   result.note = reduced.note;
+  if (result.inputChanged) AddNote(result.note, kInputChangedNote);
   if (reduced.status != ReductionStatus::Reduced) return result;
-  if (std::string reason = WriteWholeFile(output.path, reduced.bytes); !reason.empty()) {
+  if (Status written = WriteWholeFile(output.path, reduced.bytes); !written) {
     result.status = ReductionStatus::NotSaved;
-    result.reason = reason;
+    result.reason = written.reason();
     return result;
   }
   result.bytesOut = reduced.bytes.size();

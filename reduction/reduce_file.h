@@ -27,9 +27,10 @@ struct ReducedBytes {
   std::string note;  // what the load left out of a file that was reduced, if anything
 };
 
-// Loads input into oGIF and reduces it with options.
+// Loads input into oGIF and reduces it with options. A refusal (why the output may not be made)
+// stops it after the load, so that the answer still says whether the input is a GIF.
 ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
-                         const ReductionOptions& options);
+                         const ReductionOptions& options, const std::string& refusal = {});
 
 struct ReductionResult {
   ReductionStatus status = ReductionStatus::NotLoaded;
@@ -40,7 +41,17 @@ struct ReductionResult {
   std::string note;       // what the load left out of a file that was reduced, if anything
   uint64_t bytesIn = 0;   // the bytes read of the input
   uint64_t bytesOut = 0;  // the bytes written: 0 unless the output was saved
+  // The input's size or time changed while it was read: the output shows what was read, which
+  // may be neither the old file nor the new one. The note says so too.
+  bool inputChanged = false;
 };
+
+// The note of an input that changed while it was read.
+inline constexpr const char* kInputChangedNote =
+    "the file changed while it was read; the output shows what was read";
+
+// Adds one more sentence to a note.
+void AddNote(std::string& note, const std::string& more);
 
 // Reads inputPath, reduces it into oGIF and writes the output to output.path. A refused output is
 // not written (the file is still loaded, so that the result says whether it is a GIF).

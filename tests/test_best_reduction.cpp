@@ -34,7 +34,7 @@ class BestReductionTest : public ::testing::Test {
         inputPath.empty() ? std::vector<uint8_t>() : ReadBytes(inputPath);
     const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(doc, options, input);
     const fs::path output = folder_ / "out.gif";
-    return bytes && WriteWholeFile(output.string(), *bytes).empty() &&
+    return bytes && WriteWholeFile(output.string(), *bytes).ok() &&
            reduced.LoadFromFile(output.string());
   }
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "child_process.h"
-#include "cli/reduce_command.h"
+#include "cli/reduce_batch.h"
 #include "corpus.h"
 #include "files.h"
 #include "files/interrupted_saves.h"

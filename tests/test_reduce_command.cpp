@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "cli/json_text.h"
-#include "cli/reduce_command.h"
+#include "cli/reduce_batch.h"
 #include "corpus.h"
 #include "files.h"
 #include "temp_folder.h"
@@ -84,7 +84,8 @@ TEST_F(ReduceCommandTest, FailuresAndExitCodes) {
   settings.paths = {Input("good.gif").string()};
   settings.outputFolder = (root_ / "nowhere").string();
   EXPECT_EQ(Run(settings), 2);
-  EXPECT_EQ(err_.str(), "Folder does not exist. Please select another folder.\n");
+  // The command line says what happened and names the path; the window's wording is its own.
+  EXPECT_EQ(err_.str(), "Output folder does not exist: " + settings.outputFolder + "\n");
 }
 
 TEST_F(ReduceCommandTest, MemoryLimitRefusesTheFileWithItsReason) {
@@ -250,9 +251,15 @@ TEST_F(ReduceCommandTest, EveryFailureSaysWhyInTextAndJson) {
   for (size_t i = 0; i < reasons.size(); ++i) EXPECT_EQ(lines[i]["error"], reasons[i]);
 
   // An output folder that is a file is named as such.
+  const fs::path notes = root_ / "in" / "notes.txt";
+  std::ofstream(notes) << "notes";
+  settings.outputFolder = notes.string();
+  EXPECT_EQ(Run(settings), 2);
+  EXPECT_EQ(err_.str(), "Not a folder: " + notes.string() + "\n");
+  // A FILE.gif names the output of one input only.
   settings.outputFolder = text.string();
   EXPECT_EQ(Run(settings), 2);
-  EXPECT_EQ(err_.str(), "Not a folder: " + text.string() + ". Please select another folder.\n");
+  EXPECT_EQ(err_.str(), "-o " + text.string() + " takes one file; 4 were given\n");
 }
 
 TEST_F(ReduceCommandTest, JsonStaysValidForNamesThatAreNotUtf8) {

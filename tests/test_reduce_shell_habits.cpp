@@ -14,10 +14,10 @@
 #include <sstream>
 
 #include "child_process.h"
-#include "cli/reduce_command.h"
-#include "cli/reduce_files.h"
+#include "cli/reduce_batch.h"
 #include "corpus.h"
 #include "files.h"
+#include "files/input_file.h"
 #include "files/interrupted_saves.h"
 #include "gifdiff.h"
 #include "temp_folder.h"
@@ -198,24 +198,6 @@ TEST_F(ReduceShellHabitsTest, InPlaceInAReadOnlyFolderFailsAndLeavesTheFile) {
   EXPECT_EQ(FilesIn(folder), 1u);
 }
 
-TEST_F(ReduceShellHabitsTest, ASignalRemovesTheScratchFolderWithItsListedFiles) {
-  // Standard input is kept in a scratch folder; Ctrl+C or kill must not leave either behind.
-  const fs::path temporary = root_ / "tmp";
-  fs::create_directories(temporary);
-  const testing::ChildOutcome child = testing::RunInChild([&](std::string&) {
-    ::setenv("TMPDIR", temporary.c_str(), 1);
-    InstallInterruptCleanup();
-    cli::ScratchFolder scratch;
-    const std::string copy = scratch.path() + "/stdin.gif";
-    InFlightFile listed(copy);
-    WriteAll(copy, "GIF89a");
-    ::raise(SIGTERM);
-    return 0;
-  });
-  EXPECT_EQ(child.signal, SIGTERM);
-  EXPECT_TRUE(fs::is_empty(temporary));
-}
-
 TEST_F(ReduceShellHabitsTest, NeverLargerOnTheRealCorpus) {
   cli::ReduceSettings settings = Settings({RealFilesFolder()});
   settings.json = true;
@@ -366,11 +348,11 @@ TEST(PathList, SplitsLinesAndNuls) {
 
 TEST(ReadWholeStream, StopsJustPastTheLimit) {
   std::istringstream big(std::string(200000, 'x'));
-  EXPECT_EQ(cli::ReadWholeStream(big, 70000).size(), 70001u);
+  EXPECT_EQ(ReadWholeStream(big, 70000).size(), 70001u);
   std::istringstream exact(std::string(70000, 'x'));
-  EXPECT_EQ(cli::ReadWholeStream(exact, 70000).size(), 70000u);
+  EXPECT_EQ(ReadWholeStream(exact, 70000).size(), 70000u);
   std::istringstream all(std::string(200000, 'x'));
-  EXPECT_EQ(cli::ReadWholeStream(all).size(), 200000u);
+  EXPECT_EQ(ReadWholeStream(all).size(), 200000u);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 declare -A allowed=(
   [raster]="raster"
-  [files]="files"
+  [files]="raster files"
   [gif]="raster files gif"
   [playback]="raster files gif playback"
   [optimizer]="raster files gif optimizer"

@@ -1,0 +1,153 @@
+#include "cli/reduce_one.h"
+
+#include <new>
+
+#include "files/paths.h"
+#include "files/whole_file.h"
+
+namespace lumatrim::cli {
+
+namespace {
+
+// Plays input and output side by side within the memory budget.
+PlaybackComparison Verify(std::span<const uint8_t> input, std::span<const uint8_t> output,
+                          uint64_t budget) {
+  cGIF before, after;
+  before.MemoryBudget(budget);
+  after.MemoryBudget(budget);
+  if (!before.LoadFromStream(input) || !after.LoadFromStream(output)) {
+    return PlaybackComparison{PlaybackComparison::NotChecked,
+                              "input and output can't both be loaded again"};
+  }
+  try {
+    return ComparePlayback(before, after, budget);
+  } catch (const std::bad_alloc&) {
+    return PlaybackComparison{PlaybackComparison::NotChecked, "out of memory while playing"};
+  }
+}
+
+void Fail(FileOutcome& outcome, std::string reason) {
+  outcome.result.status = ReductionStatus::NotSaved;
+  outcome.result.reason = std::move(reason);
+  outcome.result.bytesOut = 0;
+}
+
+// Puts the input's reduced bytes in its place, unless the input changed since it was read: the
+// output would then throw away what the other program wrote.
+void ReplaceInput(InputFile& file, const std::string& path, std::span<const uint8_t> bytes,
+                  const ReduceSettings& settings, FileOutcome& outcome) {
+  if (file.ChangedSinceOpened()) {
+    return Fail(outcome, "the file changed while it was read; left as it was");
+  }
+  // A link is followed: the file it names is replaced, not the link.
+  const Result<std::string> target = LinkTarget(path);
+  if (!target) return Fail(outcome, target.reason());
+  if (Status replaced = ReplaceFileContent(*target, bytes, settings.preserveTimes); !replaced) {
+    return Fail(outcome, replaced.reason());
+  }
+  outcome.result.bytesOut = bytes.size();
+}
+
+// Delivers the reduced bytes (or the input's, when those are not larger) to the destination.
+void Deliver(const BatchInput& input, std::optional<InputFile>& file,
+             std::span<const uint8_t> inputBytes, std::vector<uint8_t>& reduced,
+             const ReduceSettings& settings, FileOutcome& outcome) {
+  const DestinationKind destination = DestinationOf(settings);
+  const bool inPlace = destination == DestinationKind::InPlace;
+  outcome.keptInput = inPlace ? reduced.size() >= inputBytes.size()
+                              : reduced.size() > inputBytes.size() && !settings.allowLarger;
+  const std::span<const uint8_t> delivered =
+      outcome.keptInput ? inputBytes : std::span<const uint8_t>(reduced);
+  outcome.result.bytesOut = delivered.size();
+  if (settings.dryRun) return;  // nothing is written
+  switch (destination) {
+    case DestinationKind::InPlace:
+      if (!outcome.keptInput) ReplaceInput(*file, input.path, reduced, settings, outcome);
+      return;
+    case DestinationKind::StandardOutput:
+      outcome.standardOutput.assign(delivered.begin(), delivered.end());
+      return;
+    case DestinationKind::Folder:
+    case DestinationKind::File:
+      if (Status written = WriteWholeFile(input.output.path, delivered); !written) {
+        Fail(outcome, written.reason());
+      }
+      return;
+  }
+}
+
+// The input's bytes: standard input's, or the file's (kept open, so that an in-place run can ask
+// whether it changed meanwhile).
+std::optional<std::vector<uint8_t>> ReadInput(const BatchInput& input,
+                                              const ReduceSettings& settings,
+                                              std::span<const uint8_t> standardInput,
+                                              std::optional<InputFile>& file,
+                                              FileOutcome& outcome) {
+  if (input.path == kStandardStream) {
+    return std::vector<uint8_t>(standardInput.begin(), standardInput.end());
+  }
+  Result<InputFile> opened = InputFile::Open(input.path);
+  if (!opened) {
+    outcome.result.reason = opened.reason();
+    return std::nullopt;
+  }
+  file.emplace(std::move(*opened));
+  Result<GifFileBytes> read = ReadGifFile(*file, settings.options.memoryBudget);
+  if (!read) {
+    outcome.result.reason = read.reason();
+    return std::nullopt;
+  }
+  outcome.result.inputChanged = read->changedWhileRead;
+  return std::move(read->bytes);
+}
+
+}  // namespace
+
+FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
+                      std::span<const uint8_t> standardInput) {
+  FileOutcome outcome;
+  const DestinationKind destination = DestinationOf(settings);
+  outcome.result.outputPath = destination == DestinationKind::InPlace ? input.path
+                              : destination == DestinationKind::StandardOutput
+                                  ? std::string(kStandardStream)
+                                  : input.output.path;
+  if (!input.skipReason.empty()) {
+    outcome.skipReason = input.skipReason;
+    return outcome;
+  }
+  std::optional<InputFile> file;
+  std::optional<std::vector<uint8_t>> bytes =
+      ReadInput(input, settings, standardInput, file, outcome);
+  if (!bytes) return outcome;
+  outcome.result.bytesIn = bytes->size();
+
+  cGIF gif;
+  ReducedBytes reduced = ReduceBytes(gif, *bytes, settings.options, input.output.refusal);
+  outcome.result.status = reduced.status;
+  outcome.result.reason = reduced.reason;
+  outcome.result.note = reduced.note;
+  if (outcome.result.inputChanged) AddNote(outcome.result.note, kInputChangedNote);
+  if (reduced.status != ReductionStatus::Reduced) return outcome;
+  outcome.bytesReduced = reduced.bytes.size();
+
+  if (settings.verify) {
+    outcome.verification = Verify(*bytes, reduced.bytes, settings.options.memoryBudget);
+    // An output that looks different never takes the place of an input or reaches standard
+    // output.
+    if (outcome.verification->outcome == PlaybackComparison::Different &&
+        (destination == DestinationKind::InPlace ||
+         destination == DestinationKind::StandardOutput)) {
+      return outcome;
+    }
+  }
+  Deliver(input, file, *bytes, reduced.bytes, settings, outcome);
+  return outcome;
+}
+
+bool Succeeded(const FileOutcome& outcome) {
+  if (!outcome.skipReason.empty()) return true;
+  return outcome.result.status == ReductionStatus::Reduced &&
+         !(outcome.verification && outcome.verification->outcome == PlaybackComparison::Different);
+}
+
+}  // namespace lumatrim::cli
