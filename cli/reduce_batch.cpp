@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -64,27 +65,37 @@ bool LooksLikeAnOutput(const std::string& path, const std::string& suffix) {
 std::vector<BatchInput> PlanBatch(const std::vector<std::string>& inputs,
                                   const ReduceSettings& settings) {
   const DestinationKind destination = DestinationOf(settings);
+  const auto earlierOutput = [&](const std::string& path) {
+    return settings.skipReduced && path != kStandardStream &&
+           LooksLikeAnOutput(path, settings.suffix);
+  };
+  // Earlier outputs that are skipped are not read, so a new output may replace them as any
+  // output replaces the one before it.
+  std::vector<std::string> read;
+  std::copy_if(
+      inputs.begin(), inputs.end(), std::back_inserter(read),
+      [&](const std::string& path) { return path != kStandardStream && !earlierOutput(path); });
   OutputClaims claims;
-  std::vector<std::string> files = inputs;
-  std::erase(files, std::string(kStandardStream));
-  claims.AddInputs(files);
+  claims.AddInputs(read);
+  const bool writesAFile =
+      destination == DestinationKind::Folder || destination == DestinationKind::File;
   std::vector<BatchInput> batch;
   for (const std::string& path : inputs) {
     BatchInput input;
     input.path = path;
+    if (earlierOutput(path)) {
+      input.skipReason = "an earlier output (its name ends in " + settings.suffix + ")";
+      batch.push_back(std::move(input));
+      continue;
+    }
     const std::string& named = path == kStandardStream ? kStandardInputName : path;
     if (destination == DestinationKind::Folder) {
       input.output = claims.Claim(named, OutputFolderOf(settings), '/', settings.suffix);
     } else if (destination == DestinationKind::File) {
       input.output = claims.ClaimPath(named, settings.outputFolder);
     }
-    const bool writesAFile =
-        destination == DestinationKind::Folder || destination == DestinationKind::File;
-    if (settings.skipReduced && path != kStandardStream &&
-        LooksLikeAnOutput(path, settings.suffix)) {
-      input.skipReason = "an earlier output (its name ends in " + settings.suffix + ")";
-    } else if (settings.noClobber && writesAFile && input.output.refusal.empty() &&
-               KindOf(input.output.path, true) != PathKind::Missing) {
+    if (settings.noClobber && writesAFile && input.output.refusal.empty() &&
+        KindOf(input.output.path, true) != PathKind::Missing) {
       input.skipReason = input.output.path + " exists";
     }
     batch.push_back(std::move(input));

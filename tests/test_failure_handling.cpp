@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "child_process.h"
@@ -116,6 +117,28 @@ TEST_F(FailureHandlingTest, FullDiskLeavesNoPartialFile) {
                            " (File too large)\n");
   EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"small-reduced.gif"});
   EXPECT_EQ(ReadAll(in_ / "big.gif"), bigBefore_);
+}
+
+TEST_F(FailureHandlingTest, AFailedReplacementReportsNothingWritten) {
+  fs::copy_file(testing::RealFilesFolder() / "pillow-iss634.gif", in_ / "shrinks.gif");
+  const std::string before = ReadAll(in_ / "shrinks.gif");
+  const testing::ChildOutcome child = testing::RunInChild([&](std::string& text) {
+    InstallInterruptCleanup();
+    const rlimit limit{100 * 1024, 100 * 1024};  // the reduced file needs about 210 KB
+    setrlimit(RLIMIT_FSIZE, &limit);
+    cli::ReduceSettings settings;
+    settings.paths = {(in_ / "shrinks.gif").string()};
+    settings.inPlace = true;
+    settings.json = true;
+    const int status = cli::RunReduce(settings, out, err);
+    text = out.str();
+    return status;
+  });
+  EXPECT_EQ(child.exitCode, 1);
+  const nlohmann::json line = nlohmann::json::parse(child.text);
+  EXPECT_EQ(line["bytes_out"], 0) << child.text;
+  EXPECT_EQ(line["error"], "File too large");
+  EXPECT_EQ(ReadAll(in_ / "shrinks.gif"), before);
 }
 
 TEST_F(FailureHandlingTest, ExistingOutputSurvivesAFailedSave) {
