@@ -54,6 +54,15 @@ QString DialogFolderOf(const QString& path) {
   return folder.isEmpty() ? QString(kSeparator) : folder;
 }
 
+QPushButton* MakeButton(QWidget* parent, const char* objectName, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(objectName));
+  button->setFont(ArialBold(11.25));
+  // A move over a button is the button's alone; the window underneath would reset the pointer.
+  button->setAttribute(Qt::WA_NoMousePropagation);
+  return button;
+}
+
 }  // namespace
 
 AppEnvironment DefaultEnvironment(Prompter& prompter) {
@@ -75,51 +84,44 @@ void Form1::BuildControls() {
   resize(Twips(kClientWidth), Twips(kClientHeight));
   setMinimumSize(size());
   setFont(ArialBold(9));
-  const QFont buttonFont = ArialBold(11.25);
+  CreateControls();
+  PlaceControls();
+  WatchPointerMoves();
+  ConnectControls();
+}
 
+void Form1::CreateControls() {
   // Geometry comes from PlaceControls.
-  const auto name = [](QWidget* control, const char* objectName) {
-    control->setObjectName(QString::fromLatin1(objectName));
-  };
-  const auto button = [&](QWidget* parent, const char* objectName, const QString& caption) {
-    auto* control = new QPushButton(caption, parent);
-    name(control, objectName);
-    control->setFont(buttonFont);
-    // A move over a button is the button's alone; the window underneath would reset the pointer.
-    control->setAttribute(Qt::WA_NoMousePropagation);
-    return control;
-  };
-
   ListView1 = new FileListView(this);
-  name(ListView1, "ListView1");
+  ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setFont(ArialBold(9));
   ListView1->setToolTip(kListToolTip);
-  PushButton1 = button(this, "PushButton1", QStringLiteral("Add GIF File(s)"));
-  PushButton3 = button(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"));
-  PushButton6 = button(this, "PushButton6", QStringLiteral("Clear List"));
-  PushButton7 = button(this, "PushButton7", QStringLiteral("Load Sample/Example Files"));
+  PushButton1 = MakeButton(this, "PushButton1", QStringLiteral("Add GIF File(s)"));
+  PushButton3 = MakeButton(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"));
+  PushButton6 = MakeButton(this, "PushButton6", QStringLiteral("Clear List"));
+  PushButton7 = MakeButton(this, "PushButton7", QStringLiteral("Load Sample/Example Files"));
   Frame1 = new QGroupBox(QStringLiteral("Save Results To This Folder"), this);
-  name(Frame1, "Frame1");
+  Frame1->setObjectName(QStringLiteral("Frame1"));
   Text1 = new QLineEdit(Frame1);
-  name(Text1, "Text1");
-  PushButton4 = button(Frame1, "PushButton4", QStringLiteral("..."));
-  PushButton2 = button(this, "PushButton2", QStringLiteral("Start Reducing"));
+  Text1->setObjectName(QStringLiteral("Text1"));
+  PushButton4 = MakeButton(Frame1, "PushButton4", QStringLiteral("..."));
+  PushButton2 = MakeButton(this, "PushButton2", QStringLiteral("Start Reducing"));
   ProgressBar1 = new QProgressBar(this);
-  name(ProgressBar1, "ProgressBar1");
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(true);
   ProgressBar1->setAlignment(Qt::AlignCenter);
   SetProgressValue(0);
   SetProgressText(kProgressBarText);
   RunSummary = new QLabel(this);
-  name(RunSummary, "RunSummary");
+  RunSummary->setObjectName(QStringLiteral("RunSummary"));
   QFont summaryFont = ArialBold(9);
   summaryFont.setBold(false);
   RunSummary->setFont(summaryFont);
   RunSummary->hide();
-  connect(RunSummary, &QLabel::linkActivated, this, &Form1::showResultsView);
-  PlaceControls();
+}
 
+void Form1::WatchPointerMoves() {
   // Pointer changes by mouse moves: the custom pointer over buttons, the default elsewhere.
   for (QWidget* watched : std::initializer_list<QWidget*>{
            this, PushButton1, PushButton2, PushButton3, PushButton4, PushButton6, PushButton7,
@@ -127,25 +129,29 @@ void Form1::BuildControls() {
     watched->setMouseTracking(true);
     watched->installEventFilter(this);
   }
+}
 
+void Form1::ConnectControls() {
   ListView1->SetRemovalsAllowed([this] { return RemovalsAllowed(); });
   ListView1->SetDragCursorFile(AppFile(QStringLiteral("drag.ico")));
   connect(ListView1, &FileListView::PathsDropped, this,
           [this](const QStringList& paths) { Handle([&] { addDroppedPaths(paths); }); });
-  connect(PushButton1, &QPushButton::clicked, this, [this] { Handle([this] { addFiles(); }); });
-  connect(PushButton2, &QPushButton::clicked, this,
-          [this] { Handle([this] { startReducing(); }); });
-  connect(PushButton3, &QPushButton::clicked, this,
-          [this] { Handle([this] { addAllFilesInFolder(); }); });
-  connect(PushButton4, &QPushButton::clicked, this,
-          [this] { Handle([this] { chooseOutputFolder(); }); });
-  connect(PushButton6, &QPushButton::clicked, this, [this] { Handle([this] { clearList(); }); });
-  connect(PushButton7, &QPushButton::clicked, this, [this] { Handle([this] { loadSamples(); }); });
+  const auto onClick = [this](QPushButton* button, void (Form1::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { Handle([&] { (this->*handler)(); }); });
+  };
+  onClick(PushButton1, &Form1::addFiles);
+  onClick(PushButton2, &Form1::startReducing);
+  onClick(PushButton3, &Form1::addAllFilesInFolder);
+  onClick(PushButton4, &Form1::chooseOutputFolder);
+  onClick(PushButton6, &Form1::clearList);
+  onClick(PushButton7, &Form1::loadSamples);
   // Every change of the box is stored at once, whatever caused it; the tooltip shows it whole.
   connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
     settings_.SaveSetting(kKeyOutputFolder, text);
     Text1->setToolTip(text);
   });
+  connect(RunSummary, &QLabel::linkActivated, this, &Form1::showResultsView);
 }
 
 int Form1::SmallestHeight() const {

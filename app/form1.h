@@ -98,7 +98,11 @@ class Form1 : public QWidget, public RunHost {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The controls, made, placed and wired; each part is a function of its own.
   void BuildControls();
+  void CreateControls();
+  void WatchPointerMoves();
+  void ConnectControls();
   // Places the controls: at the smallest size as laid out in twips; a larger window stretches
   // the list, the folder box and the full-width controls.
   void PlaceControls();
