@@ -31,9 +31,11 @@ namespace lumatrim {
 
 namespace {
 
-// The client area at its smallest, and the row the run's summary adds under the progress bar.
+// The client area at its smallest, with the row of "Stop" and "Open Output Folder" under the
+// progress bar, and the row the run's summary adds under those.
 constexpr int kClientWidth = 8040;
-constexpr int kClientHeight = 5670;
+constexpr int kButtonRow = 510;
+constexpr int kClientHeight = 5670 + kButtonRow;
 constexpr int kSummaryRow = 330;
 
 // A rectangle given in twips, in pixels.
@@ -106,6 +108,11 @@ void Form1::CreateControls() {
   Text1->setObjectName(QStringLiteral("Text1"));
   PushButton4 = MakeButton(Frame1, "PushButton4", QStringLiteral("..."));
   PushButton2 = MakeButton(this, "PushButton2", QStringLiteral("Start Reducing"));
+  PushButton8 = MakeButton(this, "PushButton8", kStopCaption);
+  PushButton8->setToolTip(QStringLiteral("Stop the run once the file in hand is done"));
+  PushButton8->setEnabled(false);
+  PushButton9 = MakeButton(this, "PushButton9", kOpenOutputFolderCaption);
+  PushButton9->setEnabled(false);
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   ProgressBar1->setRange(0, 100);
@@ -125,7 +132,7 @@ void Form1::WatchPointerMoves() {
   // Pointer changes by mouse moves: the custom pointer over buttons, the default elsewhere.
   for (QWidget* watched : std::initializer_list<QWidget*>{
            this, PushButton1, PushButton2, PushButton3, PushButton4, PushButton6, PushButton7,
-           Frame1, Text1, ListView1->viewport()}) {
+           PushButton8, PushButton9, Frame1, Text1, ListView1->viewport()}) {
     watched->setMouseTracking(true);
     watched->installEventFilter(this);
   }
@@ -146,6 +153,8 @@ void Form1::ConnectControls() {
   onClick(PushButton4, &Form1::chooseOutputFolder);
   onClick(PushButton6, &Form1::clearList);
   onClick(PushButton7, &Form1::loadSamples);
+  onClick(PushButton8, &Form1::stopAfterThisFile);
+  onClick(PushButton9, &Form1::openOutputFolder);
   // Every change of the box is stored at once, whatever caused it; the tooltip shows it whole.
   connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
     settings_.SaveSetting(kKeyOutputFolder, text);
@@ -179,7 +188,12 @@ void Form1::PlaceControls() {
   PushButton2->setGeometry(TwipsRect(120, 4620, 7800, 405).translated(0, dy).adjusted(0, 0, dx, 0));
   ProgressBar1->setGeometry(
       TwipsRect(120, 5145, 7800, 405).translated(0, dy).adjusted(0, 0, dx, 0));
-  RunSummary->setGeometry(TwipsRect(120, 5610, 7800, 270).translated(0, dy).adjusted(0, 0, dx, 0));
+  PushButton8->setGeometry(
+      TwipsRect(120, 5655, 3840, 405).translated(0, dy).adjusted(0, 0, half, 0));
+  PushButton9->setGeometry(
+      TwipsRect(4080, 5655, 3840, 405).translated(half, dy).adjusted(0, 0, dx - half, 0));
+  RunSummary->setGeometry(
+      TwipsRect(120, 5610 + kButtonRow, 7800, 270).translated(0, dy).adjusted(0, 0, dx, 0));
 
   // The column widens and narrows with the list, keeping what the user made of it.
   const int listWidth = ListView1->width();
@@ -266,6 +280,13 @@ QString Form1::OutputFolderText() const {
   return Text1->text();
 }
 
+void Form1::SetBusy(bool bBusy) {
+  bBusy_ = bBusy;
+  if (bBusy) stopRequested_ = false;
+  PushButton8->setEnabled(bBusy);
+  PushButton9->setEnabled(!bBusy && !lastOutputFolder_.isEmpty());
+}
+
 void Form1::SetPointer(MousePointer pointer) {
   pointer_ = pointer;
   switch (pointer) {
@@ -329,6 +350,8 @@ void Form1::RunAside(const std::function<void()>& work) {
 
 void Form1::ShowResults(const RunResults& results) {
   lastResults_ = results;
+  lastOutputFolder_ = OutputFolderText();
+  PushButton9->setToolTip(lastOutputFolder_);
   const QString summary = SummaryText(results);
   RunSummary->setText(summary.toHtmlEscaped() +
                       QStringLiteral(R"( <a href="results">Details</a>)"));
@@ -356,7 +379,7 @@ void Form1::Handle(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const ApplicationEnding&) {
-    bBusy_ = false;
+    SetBusy(false);
   }
 }
 
@@ -431,6 +454,25 @@ void Form1::chooseOutputFolder() {
   } else {
     step(108, [&] { Text1->setText(folder); });
   }
+}
+
+void Form1::stopAfterThisFile() {
+  if (!bBusy_) return;
+  stopRequested_ = true;
+  // Asked once; the run ends when the file in hand is done.
+  PushButton8->setEnabled(false);
+}
+
+void Form1::openOutputFolder() {
+  StepRunner step(env_.prompter, this, kLabelOpenOutputFolder);
+  step(100, [&] {
+    if (bBusy_ || lastOutputFolder_.isEmpty()) return;
+    if (IsFolder(lastOutputFolder_)) {
+      env_.prompter->OpenFolder(this, lastOutputFolder_);
+    } else {
+      MsgBox(*env_.prompter, this, kOutputFolderGone + lastOutputFolder_);
+    }
+  });
 }
 
 void Form1::clearList() {

@@ -178,10 +178,10 @@ class RunTest : public QObject {
     QVERIFY(QFileInfo(Work("out/blink-repeated-frames-reduced.gif")).isFile());
     QCOMPARE(window_->LastResults()[0].status, ReductionStatus::NotSaved);
     // The summary adds a row under the progress bar once; the window grows by it once.
-    QCOMPARE(window_->size(), QSize(536, 400));
+    QCOMPARE(window_->size(), QSize(536, 434));
     Start();
-    QCOMPARE(window_->size(), QSize(536, 400));
-    QCOMPARE(window_->minimumHeight(), 400);
+    QCOMPARE(window_->size(), QSize(536, 434));
+    QCOMPARE(window_->minimumHeight(), 434);
     QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
                 ->text()
                 .startsWith(QStringLiteral("2 files, 1 reduced, 1 failed: ")));
@@ -270,6 +270,93 @@ class RunTest : public QObject {
     }
     written.sort();
     QCOMPARE(written, (QStringList{"f1", "f2", "f3", "f4"}));
+  }
+
+  // "Stop" ends the run once the file in hand is done, as any run ends; the next run starts anew.
+  void StopAfterTheFileInHand() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    QVERIFY(WriteBytes(Work("notes.txt"), "not a picture"));
+    StartWindow(Work("out"));
+    auto* stop = window_->findChild<QPushButton*>(QStringLiteral("PushButton8"));
+    for (const char* name :
+         {"ball-changed-area.gif", "blink-repeated-frames.gif", "tiles-unused-palette.gif"}) {
+      window_->Add(Sample(name));
+    }
+    int pumps = 0;
+    bool enabledInRun = false;
+    onPump_ = [&] {
+      if (++pumps != 2) return;
+      enabledInRun = stop->isEnabled();
+      stop->click();
+      QVERIFY(!stop->isEnabled());
+    };
+    QVERIFY(!stop->isEnabled());
+    Start();
+    QVERIFY(enabledInRun);
+    QCOMPARE(prompter_.Messages(), QStringList{"Done."});
+    QCOMPARE(QDir(Work("out")).entryList(QDir::Files),
+             QStringList{"ball-changed-area-reduced.gif"});
+    QCOMPARE(window_->LastResults().size(), 1);
+    QCOMPARE(progress_.size(), 2);
+    QCOMPARE(window_->ProgressValue(), 0.0);
+    QCOMPARE(window_->ProgressText(), QStringLiteral("Progress Bar"));
+    QCOMPARE(window_->Pointer(), MousePointer::Default);
+    QVERIFY(!window_->Busy());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
+                ->text()
+                .startsWith(QStringLiteral("1 file, 1 reduced: ")));
+
+    // Asked for while a file's message shows, the stop comes after that file.
+    onPump_ = nullptr;
+    window_->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+    window_->Add(Work("notes.txt"));
+    window_->Add(Sample("ball-changed-area.gif"));
+    prompter_.calls.clear();
+    prompter_.onMessage = [&](const PromptCall& call) {
+      if (call.text.startsWith(kErrorLoading)) stop->click();
+    };
+    Start();
+    QCOMPARE(prompter_.Messages(), (QStringList{kErrorLoading + Work("notes.txt"), "Done."}));
+    QCOMPARE(window_->LastResults().size(), 1);
+
+    // A stop never carries over into the next run.
+    prompter_.onMessage = nullptr;
+    prompter_.calls.clear();
+    Start();
+    QCOMPARE(window_->LastResults().size(), 2);
+  }
+
+  // "Open Output Folder" shows the folder the last run wrote into, once a run has ended.
+  void OpenTheOutputFolderAfterARun() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    QVERIFY(QDir().mkpath(Work("other")));
+    StartWindow(Work("out/"));
+    auto* open = window_->findChild<QPushButton*>(QStringLiteral("PushButton9"));
+    QVERIFY(!open->isEnabled());
+    window_->openOutputFolder();  // before any run there is nothing to show
+    QVERIFY(prompter_.calls.isEmpty());
+
+    window_->Add(Sample("ball-changed-area.gif"));
+    bool enabledInRun = true;
+    onPump_ = [&] { enabledInRun = enabledInRun && open->isEnabled(); };
+    Start();
+    QVERIFY(!enabledInRun);
+    QVERIFY(open->isEnabled());
+    QCOMPARE(open->toolTip(), Work("out/"));
+    // A folder typed in since is for the next run.
+    window_->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(Work("other"));
+    prompter_.calls.clear();
+    open->click();
+    QCOMPARE(prompter_.calls.size(), 1);
+    QCOMPARE(prompter_.calls[0].kind, QStringLiteral("open"));
+    QCOMPARE(prompter_.calls[0].text, Work("out/"));
+
+    QVERIFY(QDir(Work("out")).removeRecursively());
+    prompter_.calls.clear();
+    open->click();
+    QCOMPARE(prompter_.Messages(), QStringList{"Folder does not exist: " + Work("out/")});
+    QCOMPARE(prompter_.calls[0].caption, QStringLiteral("Lumatrim"));
   }
 
   void SummaryLines() {

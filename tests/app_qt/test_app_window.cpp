@@ -87,7 +87,8 @@ class WindowTest : public QObject {
   void ControlsAndGeometry() {
     auto window = LoadedWindow();
     QCOMPARE(window->objectName(), QStringLiteral("Form1"));
-    QCOMPARE(window->size(), QSize(536, 378));
+    // The fixed layout, and a row of "Stop" and "Open Output Folder" under the progress bar.
+    QCOMPARE(window->size(), QSize(536, 412));
     QCOMPARE(window->windowTitle(), QStringLiteral("Lumatrim"));
     const struct {
       const char* name;
@@ -104,6 +105,8 @@ class WindowTest : public QObject {
         {"PushButton4", QStringLiteral("..."), {464, 20, 40, 23}},
         {"PushButton2", QStringLiteral("Start Reducing"), {8, 308, 520, 27}},
         {"ProgressBar1", QString(), {8, 343, 520, 27}},
+        {"PushButton8", QStringLiteral("Stop"), {8, 377, 256, 27}},
+        {"PushButton9", QStringLiteral("Open Output Folder"), {272, 377, 256, 27}},
     };
     for (const auto& control : controls) {
       QWidget* widget = window->findChild<QWidget*>(QString::fromLatin1(control.name));
@@ -130,17 +133,20 @@ class WindowTest : public QObject {
     QCOMPARE(bar->value(), 0);
     QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
     QCOMPARE(bar->maximum(), 100);
+    // Stop only during a run, the output folder only after one.
+    QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("PushButton8"))->isEnabled());
+    QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("PushButton9"))->isEnabled());
   }
 
   // Larger than its smallest size, the window gives the extra room to the list, the folder box
   // and the full-width controls; full paths show in tooltips.
   void ResizingAndTooltips() {
     auto window = LoadedWindow();
-    QCOMPARE(window->minimumSize(), QSize(536, 378));
+    QCOMPARE(window->minimumSize(), QSize(536, 412));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->resize(736, 478);
-    QTRY_COMPARE(window->size(), QSize(736, 478));
+    window->resize(736, 512);
+    QTRY_COMPARE(window->size(), QSize(736, 512));
     const struct {
       const char* name;
       QRect pixels;
@@ -150,6 +156,7 @@ class WindowTest : public QObject {
         {"PushButton7", {372, 317, 356, 27}}, {"Frame1", {8, 347, 720, 53}},
         {"Text1", {16, 20, 644, 23}},         {"PushButton4", {664, 20, 40, 23}},
         {"PushButton2", {8, 408, 720, 27}},   {"ProgressBar1", {8, 443, 720, 27}},
+        {"PushButton8", {8, 477, 356, 27}},   {"PushButton9", {372, 477, 356, 27}},
     };
     for (const auto& control : controls) {
       QCOMPARE(window->findChild<QWidget*>(QString::fromLatin1(control.name))->geometry(),
