@@ -1,4 +1,5 @@
 // "Start Reducing" over real files: progress, messages, outputs, and the step messages.
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include "app/file_list_view.h"
 #include "app/form1.h"
 #include "app/run_results.h"
+#include "app/run_results_view.h"
 #include "app_test_support.h"
 #include "gif/gif_document.h"
 #include "playback/viewer.h"
@@ -153,11 +155,14 @@ class RunTest : public QObject {
     auto* table = window_->findChild<QTableWidget*>(QStringLiteral("RunResultsTable"));
     QVERIFY(table);
     QCOMPARE(table->rowCount(), 4);
-    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("bäll 图.gif"));
-    QCOMPARE(table->item(0, 0)->toolTip(), Work("in/bäll 图.gif"));
-    QCOMPARE(table->item(0, 1)->text(), QLocale().toString(results[0].bytesIn));
-    QVERIFY(table->item(1, 4)->text().startsWith(QStringLiteral("Not loaded")));
-    QCOMPARE(table->item(2, 4)->text(), QStringLiteral("Reduced"));
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("1"));
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("bäll 图.gif"));
+    QCOMPARE(table->item(0, 1)->toolTip(), Work("in/bäll 图.gif"));
+    QCOMPARE(table->item(0, 2)->text(), QLocale().toString(results[0].bytesIn));
+    QVERIFY(table->item(0, 4)->text().startsWith(u'-'));
+    // The load failure says why in the list; its message box keeps the path alone.
+    QCOMPARE(table->item(1, 5)->text(), QStringLiteral("Not loaded: not a GIF file"));
+    QCOMPARE(table->item(2, 5)->text(), QStringLiteral("Reduced"));
   }
 
   // A file that loads but can't be written is reported, and the run goes on with the next.
@@ -374,7 +379,12 @@ class RunTest : public QObject {
         {{file(ReductionStatus::Reduced, 2000, 1500)},
          "1 file, 1 reduced: 2.0 kB before, 1.5 kB after, 500 bytes saved (25.0%)."},
         {{file(ReductionStatus::Reduced, 900, 950), file(ReductionStatus::NotSaved, 10, -1)},
-         "2 files, 1 reduced, 1 failed: 900 bytes before, 950 bytes after, 50 bytes larger."},
+         "2 files, 0 reduced, 1 larger, 1 failed: 900 bytes before, 950 bytes after, 50 bytes "
+         "larger."},
+        {{file(ReductionStatus::Reduced, 1000, 400), file(ReductionStatus::Reduced, 500, 501),
+          file(ReductionStatus::Reduced, 80, 80), file(ReductionStatus::Reduced, 80, -1)},
+         "4 files, 1 reduced, 1 larger, 1 the same size, 1 written, size unknown: 1.6 kB "
+         "before, 981 bytes after, 599 bytes saved (37.9%)."},
         {{file(ReductionStatus::NotLoaded, -1, -1)}, "1 file, 0 reduced, 1 failed."},
         {{file(ReductionStatus::Reduced, 3'500'000'000, 1'000'000)},
          "1 file, 1 reduced: 3.5 GB before, 1.0 MB after, 3.5 GB saved (100.0%)."},
@@ -387,7 +397,78 @@ class RunTest : public QObject {
     FileResult denied = file(ReductionStatus::NotSaved, 10, -1);
     denied.reason = QStringLiteral("Permission denied");
     QCOMPARE(OutcomeText(denied), QStringLiteral("Not saved: Permission denied"));
-    QCOMPARE(OutcomeText(file(ReductionStatus::NotLoaded, -1, -1)), QStringLiteral("Not loaded"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::NotLoaded, -1, -1)),
+             QStringLiteral("Not loaded: reason unknown"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::Reduced, 10, 11)), QStringLiteral("Larger"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::Reduced, 10, 10)), QStringLiteral("Same size"));
+
+    // A larger file never reads as saved; a change too small to show says so.
+    const struct {
+      qint64 before, after;
+      const char* change;
+    } changes[] = {{1000, 750, "-25.0%"},      {1000, 1001, "+0.1%"}, {100000, 100001, "+<0.1%"},
+                   {100001, 100000, "-<0.1%"}, {200, 300, "+50.0%"},  {64, 64, "0%"}};
+    for (const auto& c : changes) {
+      QCOMPARE(SizeChange(c.before, c.after), QString::fromLatin1(c.change));
+    }
+  }
+
+  // Every column of the Details list sorts by its meaning (sizes as numbers, names regardless of
+  // case), a new run keeps the user's choice, and "#" gives the run's order back.
+  void DetailsSortByEachColumn() {
+    const auto file = [](const char* input, ReductionStatus status, qint64 in, qint64 out,
+                         const char* reason = "") {
+      FileResult result;
+      result.input = QString::fromLatin1(input);
+      result.output = result.input + QStringLiteral("-reduced.gif");
+      result.status = status;
+      result.bytesIn = in;
+      result.bytesOut = out;
+      result.reason = QString::fromLatin1(reason);
+      return result;
+    };
+    const RunResults results = {
+        file("/in/b.gif", ReductionStatus::Reduced, 100000, 100001),
+        file("/in/C.gif", ReductionStatus::Reduced, 9, 5),
+        file("/in/a.gif", ReductionStatus::NotLoaded, 1000, -1, "not a GIF file"),
+        file("/in/d.gif", ReductionStatus::Reduced, 100, 150),
+        file("/in/e.gif", ReductionStatus::NotSaved, 20, -1, "Permission denied"),
+    };
+    RunResultsView view;
+    view.ShowResults(results);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto* table = view.findChild<QTableWidget*>(QStringLiteral("RunResultsTable"));
+    const auto column = [&](int c) {
+      QStringList texts;
+      for (int row = 0; row < table->rowCount(); ++row) texts << table->item(row, c)->text();
+      return texts;
+    };
+    const auto clickHeader = [&](int c) {
+      QHeaderView* header = table->horizontalHeader();
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(c) + 4, header->height() / 2));
+    };
+    QCOMPARE(column(0), (QStringList{"1", "2", "3", "4", "5"}));
+    QCOMPARE(column(4), (QStringList{"+<0.1%", "-44.4%", "", "+50.0%", ""}));
+    QCOMPARE(column(5), (QStringList{"Larger", "Reduced", "Not loaded: not a GIF file", "Larger",
+                                     "Not saved: Permission denied"}));
+
+    clickHeader(2);  // bytes before, as numbers
+    QCOMPARE(column(1), (QStringList{"C.gif", "e.gif", "d.gif", "a.gif", "b.gif"}));
+    clickHeader(2);
+    QCOMPARE(column(1), (QStringList{"b.gif", "a.gif", "d.gif", "e.gif", "C.gif"}));
+    clickHeader(1);
+    QCOMPARE(column(1), (QStringList{"a.gif", "b.gif", "C.gif", "d.gif", "e.gif"}));
+    clickHeader(4);  // the most saved first, files not written last
+    QCOMPARE(column(1), (QStringList{"C.gif", "b.gif", "d.gif", "a.gif", "e.gif"}));
+    clickHeader(3);
+    QCOMPARE(column(3), (QStringList{"", "", "5", "150", QLocale().toString(100001)}));
+
+    view.ShowResults(RunResults{results[3], results[1]});
+    QCOMPARE(column(1), (QStringList{"C.gif", "d.gif"}));
+    clickHeader(0);
+    QCOMPARE(column(1), (QStringList{"d.gif", "C.gif"}));
   }
 
   void EverySampleShowsItsPass() {
