@@ -171,6 +171,25 @@ class WindowTest : public QObject {
     QCOMPARE(Box(*window)->toolTip(), longPath);
   }
 
+  // The list's column widens for the paths added, within reason, and never narrows by itself.
+  void ColumnFitsThePaths() {
+    auto window = LoadedWindow();
+    FileListView* list = List(*window);
+    window->Add(QStringLiteral("/a.gif"));
+    QCOMPARE(list->columnWidth(0), 433);
+    const QString longPath = QStringLiteral("/pictures/") + QString(90, u'w') + ".gif";
+    window->Add(longPath);
+    const int fitted = list->columnWidth(0);
+    QVERIFY2(fitted > list->fontMetrics().horizontalAdvance(longPath),
+             qPrintable(QString::number(fitted)));
+    QVERIFY(fitted < list->fontMetrics().horizontalAdvance(longPath) + 40);
+    window->Add(QStringLiteral("/") + QString(2000, u'w'));
+    QCOMPARE(list->columnWidth(0), 2400);
+    window->clearList();
+    window->Add(QStringLiteral("/b.gif"));
+    QCOMPARE(list->columnWidth(0), 2400);
+  }
+
   void CommandLine() {
     const struct {
       QStringList arguments;
