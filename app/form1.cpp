@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -26,6 +27,7 @@
 #include "app/prompter.h"
 #include "app/run_results_view.h"
 #include "app/samples.h"
+#include "app/window_placement.h"
 
 namespace lumatrim {
 
@@ -37,6 +39,8 @@ constexpr int kClientWidth = 8040;
 constexpr int kButtonRow = 510;
 constexpr int kClientHeight = 5670 + kButtonRow;
 constexpr int kSummaryRow = 330;
+// How long the window's place and size must stay put before they are stored.
+constexpr int kPlacementSettleMs = 400;
 
 // A rectangle given in twips, in pixels.
 QRect TwipsRect(int left, int top, int width, int height) {
@@ -86,6 +90,10 @@ void Form1::BuildControls() {
   resize(Twips(kClientWidth), Twips(kClientHeight));
   setMinimumSize(size());
   setFont(ArialBold(9));
+  placementTimer_ = new QTimer(this);
+  placementTimer_->setSingleShot(true);
+  placementTimer_->setInterval(kPlacementSettleMs);
+  connect(placementTimer_, &QTimer::timeout, this, &Form1::SavePlacement);
   CreateControls();
   PlaceControls();
   WatchPointerMoves();
@@ -207,6 +215,46 @@ void Form1::PlaceControls() {
 void Form1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   PlaceControls();
+  PlacementChanged();
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  PlacementChanged();
+}
+
+void Form1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) PlacementChanged();
+}
+
+void Form1::RestorePlacement() {
+  const std::optional<WindowPlacement> stored =
+      ParsePlacement(settings_.GetSetting(kKeyWindowGeometry, QString()));
+  if (!stored) return;
+  resize(stored->normal.size().expandedTo(minimumSize()));
+  const QRect frame(stored->normal.topLeft(), size());
+  if (ReachableOnAScreen(frame)) move(frame.topLeft());
+  normalPlacement_ = QRect(pos(), size());
+  if (stored->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void Form1::PlacementChanged() {
+  if (placementTracked_) placementTimer_->start();
+}
+
+void Form1::SavePlacement() {
+  placementTimer_->stop();
+  const Qt::WindowStates state = windowState();
+  if (state & Qt::WindowMinimized) return;
+  if (!(state & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    // The summary's row comes back with the next run's summary.
+    const int summary = RunSummary->isHidden() ? 0 : Twips(kSummaryRow);
+    normalPlacement_ = QRect(pos(), QSize(width(), height() - summary));
+  }
+  if (!normalPlacement_) return;
+  settings_.SaveSetting(kKeyWindowGeometry,
+                        FormatPlacement({*normalPlacement_, bool(state & Qt::WindowMaximized)}));
 }
 
 QString Form1::AppFile(const QString& name) const {
@@ -242,6 +290,8 @@ void Form1::StartUpSteps() {
     const std::optional<QString> stored = settings_.FindSetting(kKeyOutputFolder);
     Text1->setText(stored ? *stored : env_.desktopFolder());
   });
+  step(134, [&] { RestorePlacement(); });
+  placementTracked_ = true;
 }
 
 void Form1::LoadSkin() {
@@ -510,9 +560,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  // Closing the window ends the application at once; every setting is already stored.
+  // Closing the window ends the application at once; every setting but a place or size that
+  // was still settling is already stored.
   unloading_ = true;
   if (waiting_) waiting_->quit();
+  // A change still settling is stored now, not lost.
+  if (placementTimer_->isActive()) SavePlacement();
   event->accept();
   QCoreApplication::quit();
 }

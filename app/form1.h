@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace lumatrim {
 
@@ -51,7 +52,7 @@ class Form1 : public QWidget, public RunHost {
   explicit Form1(AppEnvironment environment, QWidget* parent = nullptr);
 
   // The start-up sequence (the window's load): skin, caption and titles, cursor, samples,
-  // column, output folder.
+  // column, output folder, and the window's place and size as it last was.
   void startUp();
 
   // RunHost.
@@ -100,6 +101,8 @@ class Form1 : public QWidget, public RunHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   // The controls, made, placed and wired; each part is a function of its own.
@@ -112,6 +115,11 @@ class Form1 : public QWidget, public RunHost {
   void PlaceControls();
   int SmallestHeight() const;
   void StartUpSteps();
+  // The window's place and size: restored at start-up, stored shortly after each change (a
+  // drag gives many) and at the latest when the window closes.
+  void RestorePlacement();
+  void PlacementChanged();
+  void SavePlacement();
   void LoadSkin();
   QString AppFile(const QString& name) const;
   bool HourglassShown() const { return pointer_ == MousePointer::Hourglass; }
@@ -143,6 +151,9 @@ class Form1 : public QWidget, public RunHost {
   // The output folder as the last run ended with it; "" before the first run.
   QString lastOutputFolder_;
   int placedListWidth_ = 0;
+  QTimer* placementTimer_ = nullptr;
+  bool placementTracked_ = false;
+  std::optional<QRect> normalPlacement_;
   // The loop that keeps the window answering while a file's work runs aside.
   QEventLoop* waiting_ = nullptr;
 

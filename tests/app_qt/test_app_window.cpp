@@ -18,6 +18,7 @@
 #include "app/form1.h"
 #include "app/samples.h"
 #include "app/settings_store.h"
+#include "app/window_placement.h"
 #include "app_test_support.h"
 
 using namespace lumatrim;
@@ -188,6 +189,65 @@ class WindowTest : public QObject {
     window->clearList();
     window->Add(QStringLiteral("/b.gif"));
     QCOMPARE(list->columnWidth(0), 2400);
+  }
+
+  // The window's place and size come back at the next start, and are stored once they settle
+  // or when the window closes; a stored value that makes no sense, or a place on no screen, is
+  // left aside.
+  void PlaceAndSizeRemembered() {
+    SettingsStore settings;
+    const auto stored = [&] { return settings.GetSetting(kKeyWindowGeometry, QString()); };
+    {
+      auto window = LoadedWindow();
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+      window->resize(640, 480);
+      window->move(30, 40);
+      QTRY_COMPARE(stored(), QStringLiteral("30 40 640 480"));
+      // The summary's row is not kept: the next run's summary adds it again.
+      window->ShowResults(RunResults{FileResult{}});
+      QCOMPARE(window->height(), 502);
+      window->resize(650, 502);
+      QTRY_COMPARE(stored(), QStringLiteral("30 40 650 480"));
+    }
+    {
+      auto window = LoadedWindow();
+      QCOMPARE(window->size(), QSize(650, 480));
+      QCOMPARE(window->pos(), QPoint(30, 40));
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+      window->resize(700, 500);
+      window->close();
+      QCOMPARE(stored(), QStringLiteral("30 40 700 500"));
+    }
+    {
+      auto window = LoadedWindow();
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+      window->setWindowState(Qt::WindowMaximized);
+      QTRY_COMPARE(stored(), QStringLiteral("30 40 700 500 maximized"));
+    }
+    QVERIFY(LoadedWindow()->windowState() & Qt::WindowMaximized);
+
+    const struct {
+      const char* text;
+      QSize size;
+      QPoint pos;
+    } cases[] = {
+        {"garbage", {536, 412}, {0, 0}},
+        {"1 2 3", {536, 412}, {0, 0}},
+        {"10 10 0 500", {536, 412}, {0, 0}},
+        {"10 20 100 100", {536, 412}, {10, 20}},
+        {"-5000 -5000 600 450", {600, 450}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+      settings.SaveSetting(kKeyWindowGeometry, QString::fromLatin1(c.text));
+      auto window = LoadedWindow();
+      QCOMPARE(window->size(), c.size);
+      QCOMPARE(window->pos(), c.pos);
+      QVERIFY(!(window->windowState() & Qt::WindowMaximized));
+    }
+    QVERIFY(prompter_.calls.isEmpty());
   }
 
   void CommandLine() {
