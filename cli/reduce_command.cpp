@@ -492,6 +492,7 @@ void AddReduceCommand(CLI::App& app, int& exit_code) {
   cmd->add_option("-o,--output", settings->outputFolder,
                   "Output folder (default: current folder); - writes the one result to standard "
                   "output")
+      ->type_name("DIR")
       ->check(CLI::Validator(
           [](const std::string& folder) {
             return folder.empty() ? std::string("an empty folder name") : std::string();
