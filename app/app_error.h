@@ -25,6 +25,8 @@ inline const QString kLabelAddFolder = QStringLiteral("Pexolan2021/08/31.Form1.P
 inline const QString kLabelOutputFolder =
     QStringLiteral("Pexolan2021/08/31.Form1.PushButton4_Click");
 inline const QString kLabelSamples = QStringLiteral("Pexolan2021/08/31.Form1.PushButton7_Click");
+inline const QString kLabelOpenOutputFolder =
+    QStringLiteral("Pexolan2021/08/31.Form1.PushButton9_Click");
 inline const QString kLabelFolderScan =
     QStringLiteral("Quorvel2021/08/31.AddFolder.GetSubDirectories2016");
 

@@ -17,6 +17,8 @@ namespace {
 // The screen rows above and below which dragging scrolls the list.
 constexpr int kScrollUpBelowY = 305;
 constexpr int kScrollDownFromY = 365;
+// The column widens for a long path up to this many pixels; beyond, the tooltip shows the rest.
+constexpr int kWidestColumn = 2400;
 
 QStringList LocalPaths(const QMimeData* data) {
   QStringList paths;
@@ -61,6 +63,18 @@ void FileListView::Add(const QString& text) {
   auto* item = new PathItem(text);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
   addTopLevelItem(item);
+  WidenColumnFor(item);
+}
+
+void FileListView::WidenColumnFor(QTreeWidgetItem* item) {
+  if (columnCount() == 0) return;
+  // Only the new item is measured, so that adding a large folder stays linear.
+  const QModelIndex index = indexFromItem(item, 0);
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  const int wanted =
+      qMin(kWidestColumn, itemDelegateForIndex(index)->sizeHint(option, index).width());
+  if (wanted > columnWidth(0)) setColumnWidth(0, wanted);
 }
 
 void FileListView::Clear() {

@@ -51,6 +51,8 @@ class FileListView : public QTreeWidget, public FileList {
 
  private:
   void ItemClick();
+  // Makes the column wide enough for the item's path, within reason; it never narrows here.
+  void WidenColumnFor(QTreeWidgetItem* item);
   void SetPointer(MousePointer pointer);
 
   std::function<bool()> removalsAllowed_;

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <exception>
 #include <memory>
 #include <stdexcept>
@@ -26,15 +27,20 @@
 #include "app/prompter.h"
 #include "app/run_results_view.h"
 #include "app/samples.h"
+#include "app/window_placement.h"
 
 namespace lumatrim {
 
 namespace {
 
-// The client area at its smallest, and the row the run's summary adds under the progress bar.
+// The client area at its smallest, with the row of "Stop" and "Open Output Folder" under the
+// progress bar, and the row the run's summary adds under those.
 constexpr int kClientWidth = 8040;
-constexpr int kClientHeight = 5670;
+constexpr int kButtonRow = 510;
+constexpr int kClientHeight = 5670 + kButtonRow;
 constexpr int kSummaryRow = 330;
+// How long the window's place and size must stay put before they are stored.
+constexpr int kPlacementSettleMs = 400;
 
 // A rectangle given in twips, in pixels.
 QRect TwipsRect(int left, int top, int width, int height) {
@@ -52,6 +58,15 @@ QFont ArialBold(double points) {
 QString DialogFolderOf(const QString& path) {
   const QString folder = path.left(path.lastIndexOf(kSeparator));
   return folder.isEmpty() ? QString(kSeparator) : folder;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* objectName, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(objectName));
+  button->setFont(ArialBold(11.25));
+  // A move over a button is the button's alone; the window underneath would reset the pointer.
+  button->setAttribute(Qt::WA_NoMousePropagation);
+  return button;
 }
 
 }  // namespace
@@ -75,77 +90,85 @@ void Form1::BuildControls() {
   resize(Twips(kClientWidth), Twips(kClientHeight));
   setMinimumSize(size());
   setFont(ArialBold(9));
-  const QFont buttonFont = ArialBold(11.25);
+  placementTimer_ = new QTimer(this);
+  placementTimer_->setSingleShot(true);
+  placementTimer_->setInterval(kPlacementSettleMs);
+  connect(placementTimer_, &QTimer::timeout, this, &Form1::SavePlacement);
+  CreateControls();
+  PlaceControls();
+  WatchPointerMoves();
+  ConnectControls();
+}
 
+void Form1::CreateControls() {
   // Geometry comes from PlaceControls.
-  const auto name = [](QWidget* control, const char* objectName) {
-    control->setObjectName(QString::fromLatin1(objectName));
-  };
-  const auto button = [&](QWidget* parent, const char* objectName, const QString& caption) {
-    auto* control = new QPushButton(caption, parent);
-    name(control, objectName);
-    control->setFont(buttonFont);
-    // A move over a button is the button's alone; the window underneath would reset the pointer.
-    control->setAttribute(Qt::WA_NoMousePropagation);
-    return control;
-  };
-
   ListView1 = new FileListView(this);
-  name(ListView1, "ListView1");
+  ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setFont(ArialBold(9));
   ListView1->setToolTip(kListToolTip);
-  PushButton1 = button(this, "PushButton1", QStringLiteral("Add GIF File(s)"));
-  PushButton3 = button(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"));
-  PushButton6 = button(this, "PushButton6", QStringLiteral("Clear List"));
-  PushButton7 = button(this, "PushButton7", QStringLiteral("Load Sample/Example Files"));
+  PushButton1 = MakeButton(this, "PushButton1", QStringLiteral("Add GIF File(s)"));
+  PushButton3 = MakeButton(this, "PushButton3", QStringLiteral("Add All GIF File(s) In Folder"));
+  PushButton6 = MakeButton(this, "PushButton6", QStringLiteral("Clear List"));
+  PushButton7 = MakeButton(this, "PushButton7", QStringLiteral("Load Sample/Example Files"));
   Frame1 = new QGroupBox(QStringLiteral("Save Results To This Folder"), this);
-  name(Frame1, "Frame1");
+  Frame1->setObjectName(QStringLiteral("Frame1"));
   Text1 = new QLineEdit(Frame1);
-  name(Text1, "Text1");
-  PushButton4 = button(Frame1, "PushButton4", QStringLiteral("..."));
-  PushButton2 = button(this, "PushButton2", QStringLiteral("Start Reducing"));
+  Text1->setObjectName(QStringLiteral("Text1"));
+  PushButton4 = MakeButton(Frame1, "PushButton4", QStringLiteral("..."));
+  PushButton2 = MakeButton(this, "PushButton2", QStringLiteral("Start Reducing"));
+  PushButton8 = MakeButton(this, "PushButton8", kStopCaption);
+  PushButton8->setToolTip(QStringLiteral("Stop the run once the file in hand is done"));
+  PushButton8->setEnabled(false);
+  PushButton9 = MakeButton(this, "PushButton9", kOpenOutputFolderCaption);
+  PushButton9->setEnabled(false);
   ProgressBar1 = new QProgressBar(this);
-  name(ProgressBar1, "ProgressBar1");
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(true);
   ProgressBar1->setAlignment(Qt::AlignCenter);
   SetProgressValue(0);
   SetProgressText(kProgressBarText);
   RunSummary = new QLabel(this);
-  name(RunSummary, "RunSummary");
+  RunSummary->setObjectName(QStringLiteral("RunSummary"));
   QFont summaryFont = ArialBold(9);
   summaryFont.setBold(false);
   RunSummary->setFont(summaryFont);
   RunSummary->hide();
-  connect(RunSummary, &QLabel::linkActivated, this, &Form1::showResultsView);
-  PlaceControls();
+}
 
+void Form1::WatchPointerMoves() {
   // Pointer changes by mouse moves: the custom pointer over buttons, the default elsewhere.
   for (QWidget* watched : std::initializer_list<QWidget*>{
            this, PushButton1, PushButton2, PushButton3, PushButton4, PushButton6, PushButton7,
-           Frame1, Text1, ListView1->viewport()}) {
+           PushButton8, PushButton9, Frame1, Text1, ListView1->viewport()}) {
     watched->setMouseTracking(true);
     watched->installEventFilter(this);
   }
+}
 
+void Form1::ConnectControls() {
   ListView1->SetRemovalsAllowed([this] { return RemovalsAllowed(); });
   ListView1->SetDragCursorFile(AppFile(QStringLiteral("drag.ico")));
   connect(ListView1, &FileListView::PathsDropped, this,
           [this](const QStringList& paths) { Handle([&] { addDroppedPaths(paths); }); });
-  connect(PushButton1, &QPushButton::clicked, this, [this] { Handle([this] { addFiles(); }); });
-  connect(PushButton2, &QPushButton::clicked, this,
-          [this] { Handle([this] { startReducing(); }); });
-  connect(PushButton3, &QPushButton::clicked, this,
-          [this] { Handle([this] { addAllFilesInFolder(); }); });
-  connect(PushButton4, &QPushButton::clicked, this,
-          [this] { Handle([this] { chooseOutputFolder(); }); });
-  connect(PushButton6, &QPushButton::clicked, this, [this] { Handle([this] { clearList(); }); });
-  connect(PushButton7, &QPushButton::clicked, this, [this] { Handle([this] { loadSamples(); }); });
+  const auto onClick = [this](QPushButton* button, void (Form1::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { Handle([&] { (this->*handler)(); }); });
+  };
+  onClick(PushButton1, &Form1::addFiles);
+  onClick(PushButton2, &Form1::startReducing);
+  onClick(PushButton3, &Form1::addAllFilesInFolder);
+  onClick(PushButton4, &Form1::chooseOutputFolder);
+  onClick(PushButton6, &Form1::clearList);
+  onClick(PushButton7, &Form1::loadSamples);
+  onClick(PushButton8, &Form1::stopAfterThisFile);
+  onClick(PushButton9, &Form1::openOutputFolder);
   // Every change of the box is stored at once, whatever caused it; the tooltip shows it whole.
   connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) {
     settings_.SaveSetting(kKeyOutputFolder, text);
     Text1->setToolTip(text);
   });
+  connect(RunSummary, &QLabel::linkActivated, this, &Form1::showResultsView);
 }
 
 int Form1::SmallestHeight() const {
@@ -173,7 +196,12 @@ void Form1::PlaceControls() {
   PushButton2->setGeometry(TwipsRect(120, 4620, 7800, 405).translated(0, dy).adjusted(0, 0, dx, 0));
   ProgressBar1->setGeometry(
       TwipsRect(120, 5145, 7800, 405).translated(0, dy).adjusted(0, 0, dx, 0));
-  RunSummary->setGeometry(TwipsRect(120, 5610, 7800, 270).translated(0, dy).adjusted(0, 0, dx, 0));
+  PushButton8->setGeometry(
+      TwipsRect(120, 5655, 3840, 405).translated(0, dy).adjusted(0, 0, half, 0));
+  PushButton9->setGeometry(
+      TwipsRect(4080, 5655, 3840, 405).translated(half, dy).adjusted(0, 0, dx - half, 0));
+  RunSummary->setGeometry(
+      TwipsRect(120, 5610 + kButtonRow, 7800, 270).translated(0, dy).adjusted(0, 0, dx, 0));
 
   // The column widens and narrows with the list, keeping what the user made of it.
   const int listWidth = ListView1->width();
@@ -187,6 +215,46 @@ void Form1::PlaceControls() {
 void Form1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   PlaceControls();
+  PlacementChanged();
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  PlacementChanged();
+}
+
+void Form1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) PlacementChanged();
+}
+
+void Form1::RestorePlacement() {
+  const std::optional<WindowPlacement> stored =
+      ParsePlacement(settings_.GetSetting(kKeyWindowGeometry, QString()));
+  if (!stored) return;
+  resize(stored->normal.size().expandedTo(minimumSize()));
+  const QRect frame(stored->normal.topLeft(), size());
+  if (ReachableOnAScreen(frame)) move(frame.topLeft());
+  normalPlacement_ = QRect(pos(), size());
+  if (stored->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void Form1::PlacementChanged() {
+  if (placementTracked_) placementTimer_->start();
+}
+
+void Form1::SavePlacement() {
+  placementTimer_->stop();
+  const Qt::WindowStates state = windowState();
+  if (state & Qt::WindowMinimized) return;
+  if (!(state & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    // The summary's row comes back with the next run's summary.
+    const int summary = RunSummary->isHidden() ? 0 : Twips(kSummaryRow);
+    normalPlacement_ = QRect(pos(), QSize(width(), height() - summary));
+  }
+  if (!normalPlacement_) return;
+  settings_.SaveSetting(kKeyWindowGeometry,
+                        FormatPlacement({*normalPlacement_, bool(state & Qt::WindowMaximized)}));
 }
 
 QString Form1::AppFile(const QString& name) const {
@@ -222,6 +290,8 @@ void Form1::StartUpSteps() {
     const std::optional<QString> stored = settings_.FindSetting(kKeyOutputFolder);
     Text1->setText(stored ? *stored : env_.desktopFolder());
   });
+  step(134, [&] { RestorePlacement(); });
+  placementTracked_ = true;
 }
 
 void Form1::LoadSkin() {
@@ -258,6 +328,13 @@ void Form1::Add(const QString& text) {
 }
 QString Form1::OutputFolderText() const {
   return Text1->text();
+}
+
+void Form1::SetBusy(bool bBusy) {
+  bBusy_ = bBusy;
+  if (bBusy) stopRequested_ = false;
+  PushButton8->setEnabled(bBusy);
+  PushButton9->setEnabled(!bBusy && !lastOutputFolder_.isEmpty());
 }
 
 void Form1::SetPointer(MousePointer pointer) {
@@ -323,6 +400,8 @@ void Form1::RunAside(const std::function<void()>& work) {
 
 void Form1::ShowResults(const RunResults& results) {
   lastResults_ = results;
+  lastOutputFolder_ = OutputFolderText();
+  PushButton9->setToolTip(lastOutputFolder_);
   const QString summary = SummaryText(results);
   RunSummary->setText(summary.toHtmlEscaped() +
                       QStringLiteral(R"( <a href="results">Details</a>)"));
@@ -350,7 +429,7 @@ void Form1::Handle(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const ApplicationEnding&) {
-    bBusy_ = false;
+    SetBusy(false);
   }
 }
 
@@ -427,6 +506,25 @@ void Form1::chooseOutputFolder() {
   }
 }
 
+void Form1::stopAfterThisFile() {
+  if (!bBusy_) return;
+  stopRequested_ = true;
+  // Asked once; the run ends when the file in hand is done.
+  PushButton8->setEnabled(false);
+}
+
+void Form1::openOutputFolder() {
+  StepRunner step(env_.prompter, this, kLabelOpenOutputFolder);
+  step(100, [&] {
+    if (bBusy_ || lastOutputFolder_.isEmpty()) return;
+    if (IsFolder(lastOutputFolder_)) {
+      env_.prompter->OpenFolder(this, lastOutputFolder_);
+    } else {
+      MsgBox(*env_.prompter, this, kOutputFolderGone + lastOutputFolder_);
+    }
+  });
+}
+
 void Form1::clearList() {
   if (RemovalsAllowed()) ListView1->Clear();
 }
@@ -462,9 +560,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  // Closing the window ends the application at once; every setting is already stored.
+  // Closing the window ends the application at once; every setting but a place or size that
+  // was still settling is already stored.
   unloading_ = true;
   if (waiting_) waiting_->quit();
+  // A change still settling is stored now, not lost.
+  if (placementTimer_->isActive()) SavePlacement();
   event->accept();
   QCoreApplication::quit();
 }

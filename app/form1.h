@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace lumatrim {
 
@@ -51,7 +52,7 @@ class Form1 : public QWidget, public RunHost {
   explicit Form1(AppEnvironment environment, QWidget* parent = nullptr);
 
   // The start-up sequence (the window's load): skin, caption and titles, cursor, samples,
-  // column, output folder.
+  // column, output folder, and the window's place and size as it last was.
   void startUp();
 
   // RunHost.
@@ -59,7 +60,9 @@ class Form1 : public QWidget, public RunHost {
   QString Text(int nItem) const override;
   void Add(const QString& text) override;
   bool Busy() const override { return bBusy_; }
-  void SetBusy(bool bBusy) override { bBusy_ = bBusy; }
+  // Also enables "Stop" during a run, and "Open Output Folder" after one.
+  void SetBusy(bool bBusy) override;
+  bool StopRequested() const override { return stopRequested_; }
   QString OutputFolderText() const override;
   void SetPointer(MousePointer pointer) override;
   void SetProgressValue(double value) override;
@@ -87,6 +90,8 @@ class Form1 : public QWidget, public RunHost {
   void chooseOutputFolder();   // PushButton4, "..."
   void clearList();            // PushButton6, "Clear List"
   void loadSamples();          // PushButton7, "Load Sample/Example Files"
+  void stopAfterThisFile();    // PushButton8, "Stop": the run ends after the file in hand
+  void openOutputFolder();     // PushButton9, "Open Output Folder": the last run's folder
   // Files and folders dropped on ListView1: folders are swept for every file.
   void addDroppedPaths(const QStringList& paths);
   // The per-file results of the last run, in a window of their own.
@@ -96,14 +101,25 @@ class Form1 : public QWidget, public RunHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  // The controls, made, placed and wired; each part is a function of its own.
   void BuildControls();
+  void CreateControls();
+  void WatchPointerMoves();
+  void ConnectControls();
   // Places the controls: at the smallest size as laid out in twips; a larger window stretches
   // the list, the folder box and the full-width controls.
   void PlaceControls();
   int SmallestHeight() const;
   void StartUpSteps();
+  // The window's place and size: restored at start-up, stored shortly after each change (a
+  // drag gives many) and at the latest when the window closes.
+  void RestorePlacement();
+  void PlacementChanged();
+  void SavePlacement();
   void LoadSkin();
   QString AppFile(const QString& name) const;
   bool HourglassShown() const { return pointer_ == MousePointer::Hourglass; }
@@ -125,16 +141,24 @@ class Form1 : public QWidget, public RunHost {
   QLineEdit* Text1 = nullptr;
   QPushButton* PushButton4 = nullptr;
   QPushButton* PushButton2 = nullptr;
+  QPushButton* PushButton8 = nullptr;
+  QPushButton* PushButton9 = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   // The summary of the last run under the progress bar, hidden until a run has ended.
   QLabel* RunSummary = nullptr;
   RunResultsView* resultsView_ = nullptr;
   RunResults lastResults_;
+  // The output folder as the last run ended with it; "" before the first run.
+  QString lastOutputFolder_;
   int placedListWidth_ = 0;
+  QTimer* placementTimer_ = nullptr;
+  bool placementTracked_ = false;
+  std::optional<QRect> normalPlacement_;
   // The loop that keeps the window answering while a file's work runs aside.
   QEventLoop* waiting_ = nullptr;
 
   bool bBusy_ = false;
+  bool stopRequested_ = false;
   bool unloading_ = false;
   bool skinApplied_ = false;
   MousePointer pointer_ = MousePointer::Default;
@@ -153,5 +177,8 @@ inline const QString kExtensionPrompt = QStringLiteral(
     "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc "
     "files, etc.)");
 inline const QString kSelectFolderPrompt = QStringLiteral("Please select folder:");
+inline const QString kStopCaption = QStringLiteral("Stop");
+inline const QString kOpenOutputFolderCaption = QStringLiteral("Open Output Folder");
+inline const QString kOutputFolderGone = QStringLiteral("Folder does not exist: ");
 
 }  // namespace lumatrim

@@ -62,6 +62,65 @@ class RunClaims {
   int knownCount_ = -1;
 };
 
+// Steps 110 to 148 of one item: progress, the file's work off the UI thread, and its message.
+class FileSteps {
+ public:
+  FileSteps(RunHost& host, Prompter& prompter, QWidget* owner, StepRunner& step)
+      : host_(host), prompter_(prompter), owner_(owner), step_(step) {}
+
+  void Reduce(int i) {
+    StepRunner& step = step_;
+    QString input;
+    step(110, [&] { host_.PumpEvents(); });
+    step(112, [&] { host_.SetPointer(MousePointer::Hourglass); });
+    step(114, [&] { input = host_.Text(i); });
+    step(116, [&] {
+      const int current = host_.Count();
+      if (current == 0) throw std::domain_error("Division by zero");
+      host_.SetProgressValue(double(i) / double(current) * 100.0);
+    });
+    step(118, [&] { host_.SetProgressText(kProcessing + FileNameOf(input)); });
+    step(120, [&] { host_.PumpEvents(); });
+    // Steps 126 to 146: the output name, the load, and the optimize-and-save with the run's
+    // fixed options, in the one routine the command line shares, off the UI thread.
+    std::optional<FileResult> outcome;
+    step(142, [&] { outcome = ReduceItem(i); });
+    if (!outcome) return;
+    results_.append(*outcome);
+    if (outcome->status == ReductionStatus::NotLoaded) {
+      step(148, [&] { MsgBox(prompter_, owner_, kErrorLoading + outcome->input); });
+    } else if (outcome->status == ReductionStatus::NotSaved) {
+      // A failed save is not a success: it is reported like a failed load.
+      step(146, [&] { MsgBox(prompter_, owner_, SaveErrorText(*outcome)); });
+    }
+  }
+
+  const RunResults& Results() const { return results_; }
+
+ private:
+  FileResult ReduceItem(int i) {
+    // One reading of the item names the file, its output and its line in the results.
+    const QString item = host_.Text(i);
+    const std::string itemPath = Bytes(item);
+    const PlannedOutput output = claims_.Claim(host_, item);
+    // The document of the run, made for the first file and reused; each load empties it.
+    if (!oGIF_) oGIF_ = std::make_unique<cGIF>();
+    FileResult file;
+    host_.RunAside([&] { file = ReduceAndMeasure(*oGIF_, itemPath, output); });
+    file.input = item;
+    if (file.status != ReductionStatus::NotLoaded) step_.Reached(146);
+    return file;
+  }
+
+  RunHost& host_;
+  Prompter& prompter_;
+  QWidget* owner_;
+  StepRunner& step_;
+  std::unique_ptr<cGIF> oGIF_;
+  RunResults results_;
+  RunClaims claims_;
+};
+
 }  // namespace
 
 void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
@@ -84,52 +143,20 @@ void RunReduction(RunHost& host, Prompter& prompter, QWidget* owner) {
   }
 
   if (ending == Ending::Files) {
-    // The document of the run, made for the first file and reused; each load empties it.
-    std::unique_ptr<cGIF> oGIF;
-    RunResults results;
+    FileSteps files(host, prompter, owner, step);
     int count = 0;
-    RunClaims claims;
     step(108, [&] { count = host.Count(); });
     for (int i = 1; i <= count; ++i) {
-      QString input;
-      step(110, [&] { host.PumpEvents(); });
-      step(112, [&] { host.SetPointer(MousePointer::Hourglass); });
-      step(114, [&] { input = host.Text(i); });
-      step(116, [&] {
-        const int current = host.Count();
-        if (current == 0) throw std::domain_error("Division by zero");
-        host.SetProgressValue(double(i) / double(current) * 100.0);
-      });
-      step(118, [&] { host.SetProgressText(kProcessing + FileNameOf(input)); });
-      step(120, [&] { host.PumpEvents(); });
-      // Steps 126 to 146: the output name, the load, and the optimize-and-save with the run's
-      // fixed options, in the one routine the command line shares, off the UI thread.
-      std::optional<FileResult> outcome;
-      step(142, [&] {
-        // One reading of the item names the file, its output and its line in the results.
-        const QString item = host.Text(i);
-        const std::string itemPath = Bytes(item);
-        const PlannedOutput output = claims.Claim(host, item);
-        if (!oGIF) oGIF = std::make_unique<cGIF>();
-        FileResult file;
-        host.RunAside([&] { file = ReduceAndMeasure(*oGIF, itemPath, output); });
-        file.input = item;
-        if (file.status != ReductionStatus::NotLoaded) step.Reached(146);
-        outcome = file;
-      });
-      if (!outcome) continue;
-      results.append(*outcome);
-      if (outcome->status == ReductionStatus::NotLoaded) {
-        step(148, [&] { MsgBox(prompter, owner, kErrorLoading + outcome->input); });
-      } else if (outcome->status == ReductionStatus::NotSaved) {
-        // A failed save is not a success: it is reported like a failed load.
-        step(146, [&] { MsgBox(prompter, owner, SaveErrorText(*outcome)); });
-      }
+      files.Reduce(i);
+      // A stop asked for during the file takes effect once it is done.
+      bool stop = false;
+      step(150, [&] { stop = host.StopRequested(); });
+      if (stop) break;
     }
     step(152, [&] { host.SetPointer(MousePointer::Default); });
     step(154, [&] { host.SetProgressValue(0); });
     step(156, [&] { host.SetProgressText(kProgressBarText); });
-    step(158, [&] { host.ShowResults(results); });
+    step(158, [&] { host.ShowResults(files.Results()); });
     step(158, [&] { MsgBox(prompter, owner, kDone); });
   } else if (ending == Ending::NoFolder) {
     step(160, [&] { MsgBox(prompter, owner, kFolderMissing); });

@@ -1,7 +1,8 @@
 // The reduction run behind "Start Reducing": every file of the list, in list order, loaded,
 // optimized with the run's fixed options and written into the output folder as NAME-reduced.gif;
 // progress on the bar, a message for each file that can't be loaded or saved, the results, and
-// "Done." at the end. The steps run on the UI thread; each file's work runs off it.
+// "Done." at the end, also when the user stopped the run after one of its files. The steps run on
+// the UI thread; each file's work runs off it.
 #pragma once
 
 #include <QString>
@@ -23,6 +24,8 @@ class RunHost : public FileList {
  public:
   virtual bool Busy() const = 0;
   virtual void SetBusy(bool bBusy) = 0;
+  // True once the user has asked to stop the run; the run ends after the file in hand.
+  virtual bool StopRequested() const = 0;
   // The output folder box's text, verbatim.
   virtual QString OutputFolderText() const = 0;
   virtual void SetPointer(MousePointer pointer) = 0;

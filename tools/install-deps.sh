@@ -1,16 +1,39 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Lumatrim needs to build, run and test. Needs root (or sudo).
+# Installs the Debian packages Lumatrim needs, by what they are needed for; needs root (or sudo)
+# only when something is missing.
+#   install-deps.sh run       building and starting both programs (tools/run.sh)
+#   install-deps.sh package   making and checking the Debian package (tools/package.sh)
+#   install-deps.sh test      all of the above, and every test, benchmark and fuzzer (the default)
 set -euo pipefail
 
-packages=(
+# The Qt platform plugins are named although Qt's libraries recommend them: without them the
+# window can't start, and a system that skips recommended packages would not have them.
+# xvfb-run starts the window where there is no display.
+run=(
   cmake g++ make pkg-config
   zlib1g-dev libcli11-dev nlohmann-json3-dev
+  qt6-base-dev qt6-qpa-plugins
+  xvfb xauth
+)
+package=(dpkg-dev file appstream lintian groff-base)
+test=(
+  "${run[@]}" "${package[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev gifsicle hyperfine time bc
   clang libclang-rt-14-dev
-  qt6-base-dev xvfb xauth
-  parallel python3 dpkg-dev file appstream
+  parallel python3
 )
+
+[ $# -gt 0 ] || set -- test
+packages=()
+for group in "$@"; do
+  case "$group" in
+    run) packages+=("${run[@]}") ;;
+    package) packages+=("${package[@]}") ;;
+    test) packages+=("${test[@]}") ;;
+    *) echo "usage: install-deps.sh [run|package|test]..." >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -107,6 +107,32 @@ class ResponsiveTest : public QObject {
     QCOMPARE(prompter_.Messages(), QStringList{"Done."});
   }
 
+  // "Stop" during a long file lets it finish whole; the next file is not started.
+  void StopDuringALongFile() {
+    const QString out = work_.path() + QStringLiteral("/stopped");
+    auto window = Window(out);
+    window->Add(clip_);
+    window->Add(copy_);
+    window->show();
+    auto* stop = window->findChild<QPushButton*>(QStringLiteral("PushButton8"));
+    bool enabled = false;
+    QTimer::singleShot(100, window.get(), [&] {
+      enabled = stop->isEnabled();
+      stop->click();
+    });
+    window->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click();
+
+    QVERIFY(enabled);
+    QCOMPARE(prompter_.Messages(), QStringList{"Done."});
+    QCOMPARE(window->LastResults().size(), 1);
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"clip-600-reduced.gif"});
+    cGIF reread;
+    QVERIFY(reread.LoadFromFile((out + QStringLiteral("/clip-600-reduced.gif")).toStdString()));
+    QCOMPARE(window->ProgressText(), QStringLiteral("Progress Bar"));
+    QVERIFY(!window->Busy());
+  }
+
   // Closing the window ends the run: the file in hand is finished whole, nothing else is done and
   // no message follows.
   void ClosingDuringARun() {

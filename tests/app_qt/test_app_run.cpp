@@ -1,4 +1,5 @@
 // "Start Reducing" over real files: progress, messages, outputs, and the step messages.
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include "app/file_list_view.h"
 #include "app/form1.h"
 #include "app/run_results.h"
+#include "app/run_results_view.h"
 #include "app_test_support.h"
 #include "gif/gif_document.h"
 #include "playback/viewer.h"
@@ -153,11 +155,14 @@ class RunTest : public QObject {
     auto* table = window_->findChild<QTableWidget*>(QStringLiteral("RunResultsTable"));
     QVERIFY(table);
     QCOMPARE(table->rowCount(), 4);
-    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("bäll 图.gif"));
-    QCOMPARE(table->item(0, 0)->toolTip(), Work("in/bäll 图.gif"));
-    QCOMPARE(table->item(0, 1)->text(), QLocale().toString(results[0].bytesIn));
-    QVERIFY(table->item(1, 4)->text().startsWith(QStringLiteral("Not loaded")));
-    QCOMPARE(table->item(2, 4)->text(), QStringLiteral("Reduced"));
+    QCOMPARE(table->item(0, 0)->text(), QStringLiteral("1"));
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("bäll 图.gif"));
+    QCOMPARE(table->item(0, 1)->toolTip(), Work("in/bäll 图.gif"));
+    QCOMPARE(table->item(0, 2)->text(), QLocale().toString(results[0].bytesIn));
+    QVERIFY(table->item(0, 4)->text().startsWith(u'-'));
+    // The load failure says why in the list; its message box keeps the path alone.
+    QCOMPARE(table->item(1, 5)->text(), QStringLiteral("Not loaded: not a GIF file"));
+    QCOMPARE(table->item(2, 5)->text(), QStringLiteral("Reduced"));
   }
 
   // A file that loads but can't be written is reported, and the run goes on with the next.
@@ -178,10 +183,10 @@ class RunTest : public QObject {
     QVERIFY(QFileInfo(Work("out/blink-repeated-frames-reduced.gif")).isFile());
     QCOMPARE(window_->LastResults()[0].status, ReductionStatus::NotSaved);
     // The summary adds a row under the progress bar once; the window grows by it once.
-    QCOMPARE(window_->size(), QSize(536, 400));
+    QCOMPARE(window_->size(), QSize(536, 434));
     Start();
-    QCOMPARE(window_->size(), QSize(536, 400));
-    QCOMPARE(window_->minimumHeight(), 400);
+    QCOMPARE(window_->size(), QSize(536, 434));
+    QCOMPARE(window_->minimumHeight(), 434);
     QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
                 ->text()
                 .startsWith(QStringLiteral("2 files, 1 reduced, 1 failed: ")));
@@ -272,6 +277,93 @@ class RunTest : public QObject {
     QCOMPARE(written, (QStringList{"f1", "f2", "f3", "f4"}));
   }
 
+  // "Stop" ends the run once the file in hand is done, as any run ends; the next run starts anew.
+  void StopAfterTheFileInHand() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    QVERIFY(WriteBytes(Work("notes.txt"), "not a picture"));
+    StartWindow(Work("out"));
+    auto* stop = window_->findChild<QPushButton*>(QStringLiteral("PushButton8"));
+    for (const char* name :
+         {"ball-changed-area.gif", "blink-repeated-frames.gif", "tiles-unused-palette.gif"}) {
+      window_->Add(Sample(name));
+    }
+    int pumps = 0;
+    bool enabledInRun = false;
+    onPump_ = [&] {
+      if (++pumps != 2) return;
+      enabledInRun = stop->isEnabled();
+      stop->click();
+      QVERIFY(!stop->isEnabled());
+    };
+    QVERIFY(!stop->isEnabled());
+    Start();
+    QVERIFY(enabledInRun);
+    QCOMPARE(prompter_.Messages(), QStringList{"Done."});
+    QCOMPARE(QDir(Work("out")).entryList(QDir::Files),
+             QStringList{"ball-changed-area-reduced.gif"});
+    QCOMPARE(window_->LastResults().size(), 1);
+    QCOMPARE(progress_.size(), 2);
+    QCOMPARE(window_->ProgressValue(), 0.0);
+    QCOMPARE(window_->ProgressText(), QStringLiteral("Progress Bar"));
+    QCOMPARE(window_->Pointer(), MousePointer::Default);
+    QVERIFY(!window_->Busy());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(window_->findChild<QLabel*>(QStringLiteral("RunSummary"))
+                ->text()
+                .startsWith(QStringLiteral("1 file, 1 reduced: ")));
+
+    // Asked for while a file's message shows, the stop comes after that file.
+    onPump_ = nullptr;
+    window_->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+    window_->Add(Work("notes.txt"));
+    window_->Add(Sample("ball-changed-area.gif"));
+    prompter_.calls.clear();
+    prompter_.onMessage = [&](const PromptCall& call) {
+      if (call.text.startsWith(kErrorLoading)) stop->click();
+    };
+    Start();
+    QCOMPARE(prompter_.Messages(), (QStringList{kErrorLoading + Work("notes.txt"), "Done."}));
+    QCOMPARE(window_->LastResults().size(), 1);
+
+    // A stop never carries over into the next run.
+    prompter_.onMessage = nullptr;
+    prompter_.calls.clear();
+    Start();
+    QCOMPARE(window_->LastResults().size(), 2);
+  }
+
+  // "Open Output Folder" shows the folder the last run wrote into, once a run has ended.
+  void OpenTheOutputFolderAfterARun() {
+    QVERIFY(QDir().mkpath(Work("out")));
+    QVERIFY(QDir().mkpath(Work("other")));
+    StartWindow(Work("out/"));
+    auto* open = window_->findChild<QPushButton*>(QStringLiteral("PushButton9"));
+    QVERIFY(!open->isEnabled());
+    window_->openOutputFolder();  // before any run there is nothing to show
+    QVERIFY(prompter_.calls.isEmpty());
+
+    window_->Add(Sample("ball-changed-area.gif"));
+    bool enabledInRun = true;
+    onPump_ = [&] { enabledInRun = enabledInRun && open->isEnabled(); };
+    Start();
+    QVERIFY(!enabledInRun);
+    QVERIFY(open->isEnabled());
+    QCOMPARE(open->toolTip(), Work("out/"));
+    // A folder typed in since is for the next run.
+    window_->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(Work("other"));
+    prompter_.calls.clear();
+    open->click();
+    QCOMPARE(prompter_.calls.size(), 1);
+    QCOMPARE(prompter_.calls[0].kind, QStringLiteral("open"));
+    QCOMPARE(prompter_.calls[0].text, Work("out/"));
+
+    QVERIFY(QDir(Work("out")).removeRecursively());
+    prompter_.calls.clear();
+    open->click();
+    QCOMPARE(prompter_.Messages(), QStringList{"Folder does not exist: " + Work("out/")});
+    QCOMPARE(prompter_.calls[0].caption, QStringLiteral("Lumatrim"));
+  }
+
   void SummaryLines() {
     const auto file = [](ReductionStatus status, qint64 in, qint64 out) {
       FileResult result;
@@ -287,7 +379,12 @@ class RunTest : public QObject {
         {{file(ReductionStatus::Reduced, 2000, 1500)},
          "1 file, 1 reduced: 2.0 kB before, 1.5 kB after, 500 bytes saved (25.0%)."},
         {{file(ReductionStatus::Reduced, 900, 950), file(ReductionStatus::NotSaved, 10, -1)},
-         "2 files, 1 reduced, 1 failed: 900 bytes before, 950 bytes after, 50 bytes larger."},
+         "2 files, 0 reduced, 1 larger, 1 failed: 900 bytes before, 950 bytes after, 50 bytes "
+         "larger."},
+        {{file(ReductionStatus::Reduced, 1000, 400), file(ReductionStatus::Reduced, 500, 501),
+          file(ReductionStatus::Reduced, 80, 80), file(ReductionStatus::Reduced, 80, -1)},
+         "4 files, 1 reduced, 1 larger, 1 the same size, 1 written, size unknown: 1.6 kB "
+         "before, 981 bytes after, 599 bytes saved (37.9%)."},
         {{file(ReductionStatus::NotLoaded, -1, -1)}, "1 file, 0 reduced, 1 failed."},
         {{file(ReductionStatus::Reduced, 3'500'000'000, 1'000'000)},
          "1 file, 1 reduced: 3.5 GB before, 1.0 MB after, 3.5 GB saved (100.0%)."},
@@ -300,7 +397,78 @@ class RunTest : public QObject {
     FileResult denied = file(ReductionStatus::NotSaved, 10, -1);
     denied.reason = QStringLiteral("Permission denied");
     QCOMPARE(OutcomeText(denied), QStringLiteral("Not saved: Permission denied"));
-    QCOMPARE(OutcomeText(file(ReductionStatus::NotLoaded, -1, -1)), QStringLiteral("Not loaded"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::NotLoaded, -1, -1)),
+             QStringLiteral("Not loaded: reason unknown"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::Reduced, 10, 11)), QStringLiteral("Larger"));
+    QCOMPARE(OutcomeText(file(ReductionStatus::Reduced, 10, 10)), QStringLiteral("Same size"));
+
+    // A larger file never reads as saved; a change too small to show says so.
+    const struct {
+      qint64 before, after;
+      const char* change;
+    } changes[] = {{1000, 750, "-25.0%"},      {1000, 1001, "+0.1%"}, {100000, 100001, "+<0.1%"},
+                   {100001, 100000, "-<0.1%"}, {200, 300, "+50.0%"},  {64, 64, "0%"}};
+    for (const auto& c : changes) {
+      QCOMPARE(SizeChange(c.before, c.after), QString::fromLatin1(c.change));
+    }
+  }
+
+  // Every column of the Details list sorts by its meaning (sizes as numbers, names regardless of
+  // case), a new run keeps the user's choice, and "#" gives the run's order back.
+  void DetailsSortByEachColumn() {
+    const auto file = [](const char* input, ReductionStatus status, qint64 in, qint64 out,
+                         const char* reason = "") {
+      FileResult result;
+      result.input = QString::fromLatin1(input);
+      result.output = result.input + QStringLiteral("-reduced.gif");
+      result.status = status;
+      result.bytesIn = in;
+      result.bytesOut = out;
+      result.reason = QString::fromLatin1(reason);
+      return result;
+    };
+    const RunResults results = {
+        file("/in/b.gif", ReductionStatus::Reduced, 100000, 100001),
+        file("/in/C.gif", ReductionStatus::Reduced, 9, 5),
+        file("/in/a.gif", ReductionStatus::NotLoaded, 1000, -1, "not a GIF file"),
+        file("/in/d.gif", ReductionStatus::Reduced, 100, 150),
+        file("/in/e.gif", ReductionStatus::NotSaved, 20, -1, "Permission denied"),
+    };
+    RunResultsView view;
+    view.ShowResults(results);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto* table = view.findChild<QTableWidget*>(QStringLiteral("RunResultsTable"));
+    const auto column = [&](int c) {
+      QStringList texts;
+      for (int row = 0; row < table->rowCount(); ++row) texts << table->item(row, c)->text();
+      return texts;
+    };
+    const auto clickHeader = [&](int c) {
+      QHeaderView* header = table->horizontalHeader();
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(c) + 4, header->height() / 2));
+    };
+    QCOMPARE(column(0), (QStringList{"1", "2", "3", "4", "5"}));
+    QCOMPARE(column(4), (QStringList{"+<0.1%", "-44.4%", "", "+50.0%", ""}));
+    QCOMPARE(column(5), (QStringList{"Larger", "Reduced", "Not loaded: not a GIF file", "Larger",
+                                     "Not saved: Permission denied"}));
+
+    clickHeader(2);  // bytes before, as numbers
+    QCOMPARE(column(1), (QStringList{"C.gif", "e.gif", "d.gif", "a.gif", "b.gif"}));
+    clickHeader(2);
+    QCOMPARE(column(1), (QStringList{"b.gif", "a.gif", "d.gif", "e.gif", "C.gif"}));
+    clickHeader(1);
+    QCOMPARE(column(1), (QStringList{"a.gif", "b.gif", "C.gif", "d.gif", "e.gif"}));
+    clickHeader(4);  // the most saved first, files not written last
+    QCOMPARE(column(1), (QStringList{"C.gif", "b.gif", "d.gif", "a.gif", "e.gif"}));
+    clickHeader(3);
+    QCOMPARE(column(3), (QStringList{"", "", "5", "150", QLocale().toString(100001)}));
+
+    view.ShowResults(RunResults{results[3], results[1]});
+    QCOMPARE(column(1), (QStringList{"C.gif", "d.gif"}));
+    clickHeader(0);
+    QCOMPARE(column(1), (QStringList{"d.gif", "C.gif"}));
   }
 
   void EverySampleShowsItsPass() {

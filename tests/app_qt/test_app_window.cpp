@@ -18,6 +18,7 @@
 #include "app/form1.h"
 #include "app/samples.h"
 #include "app/settings_store.h"
+#include "app/window_placement.h"
 #include "app_test_support.h"
 
 using namespace lumatrim;
@@ -87,7 +88,8 @@ class WindowTest : public QObject {
   void ControlsAndGeometry() {
     auto window = LoadedWindow();
     QCOMPARE(window->objectName(), QStringLiteral("Form1"));
-    QCOMPARE(window->size(), QSize(536, 378));
+    // The fixed layout, and a row of "Stop" and "Open Output Folder" under the progress bar.
+    QCOMPARE(window->size(), QSize(536, 412));
     QCOMPARE(window->windowTitle(), QStringLiteral("Lumatrim"));
     const struct {
       const char* name;
@@ -104,6 +106,8 @@ class WindowTest : public QObject {
         {"PushButton4", QStringLiteral("..."), {464, 20, 40, 23}},
         {"PushButton2", QStringLiteral("Start Reducing"), {8, 308, 520, 27}},
         {"ProgressBar1", QString(), {8, 343, 520, 27}},
+        {"PushButton8", QStringLiteral("Stop"), {8, 377, 256, 27}},
+        {"PushButton9", QStringLiteral("Open Output Folder"), {272, 377, 256, 27}},
     };
     for (const auto& control : controls) {
       QWidget* widget = window->findChild<QWidget*>(QString::fromLatin1(control.name));
@@ -130,17 +134,20 @@ class WindowTest : public QObject {
     QCOMPARE(bar->value(), 0);
     QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
     QCOMPARE(bar->maximum(), 100);
+    // Stop only during a run, the output folder only after one.
+    QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("PushButton8"))->isEnabled());
+    QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("PushButton9"))->isEnabled());
   }
 
   // Larger than its smallest size, the window gives the extra room to the list, the folder box
   // and the full-width controls; full paths show in tooltips.
   void ResizingAndTooltips() {
     auto window = LoadedWindow();
-    QCOMPARE(window->minimumSize(), QSize(536, 378));
+    QCOMPARE(window->minimumSize(), QSize(536, 412));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->resize(736, 478);
-    QTRY_COMPARE(window->size(), QSize(736, 478));
+    window->resize(736, 512);
+    QTRY_COMPARE(window->size(), QSize(736, 512));
     const struct {
       const char* name;
       QRect pixels;
@@ -150,6 +157,7 @@ class WindowTest : public QObject {
         {"PushButton7", {372, 317, 356, 27}}, {"Frame1", {8, 347, 720, 53}},
         {"Text1", {16, 20, 644, 23}},         {"PushButton4", {664, 20, 40, 23}},
         {"PushButton2", {8, 408, 720, 27}},   {"ProgressBar1", {8, 443, 720, 27}},
+        {"PushButton8", {8, 477, 356, 27}},   {"PushButton9", {372, 477, 356, 27}},
     };
     for (const auto& control : controls) {
       QCOMPARE(window->findChild<QWidget*>(QString::fromLatin1(control.name))->geometry(),
@@ -162,6 +170,84 @@ class WindowTest : public QObject {
     QCOMPARE(List(*window)->topLevelItem(0)->data(0, Qt::ToolTipRole).toString(), longPath);
     Box(*window)->setText(longPath);
     QCOMPARE(Box(*window)->toolTip(), longPath);
+  }
+
+  // The list's column widens for the paths added, within reason, and never narrows by itself.
+  void ColumnFitsThePaths() {
+    auto window = LoadedWindow();
+    FileListView* list = List(*window);
+    window->Add(QStringLiteral("/a.gif"));
+    QCOMPARE(list->columnWidth(0), 433);
+    const QString longPath = QStringLiteral("/pictures/") + QString(90, u'w') + ".gif";
+    window->Add(longPath);
+    const int fitted = list->columnWidth(0);
+    QVERIFY2(fitted > list->fontMetrics().horizontalAdvance(longPath),
+             qPrintable(QString::number(fitted)));
+    QVERIFY(fitted < list->fontMetrics().horizontalAdvance(longPath) + 40);
+    window->Add(QStringLiteral("/") + QString(2000, u'w'));
+    QCOMPARE(list->columnWidth(0), 2400);
+    window->clearList();
+    window->Add(QStringLiteral("/b.gif"));
+    QCOMPARE(list->columnWidth(0), 2400);
+  }
+
+  // The window's place and size come back at the next start, and are stored once they settle
+  // or when the window closes; a stored value that makes no sense, or a place on no screen, is
+  // left aside.
+  void PlaceAndSizeRemembered() {
+    SettingsStore settings;
+    const auto stored = [&] { return settings.GetSetting(kKeyWindowGeometry, QString()); };
+    {
+      auto window = LoadedWindow();
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+      window->resize(640, 480);
+      window->move(30, 40);
+      QTRY_COMPARE(stored(), QStringLiteral("30 40 640 480"));
+      // The summary's row is not kept: the next run's summary adds it again.
+      window->ShowResults(RunResults{FileResult{}});
+      QCOMPARE(window->height(), 502);
+      window->resize(650, 502);
+      QTRY_COMPARE(stored(), QStringLiteral("30 40 650 480"));
+    }
+    {
+      auto window = LoadedWindow();
+      QCOMPARE(window->size(), QSize(650, 480));
+      QCOMPARE(window->pos(), QPoint(30, 40));
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+      window->resize(700, 500);
+      window->close();
+      QCOMPARE(stored(), QStringLiteral("30 40 700 500"));
+    }
+    {
+      auto window = LoadedWindow();
+      window->show();
+      QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+      window->setWindowState(Qt::WindowMaximized);
+      QTRY_COMPARE(stored(), QStringLiteral("30 40 700 500 maximized"));
+    }
+    QVERIFY(LoadedWindow()->windowState() & Qt::WindowMaximized);
+
+    const struct {
+      const char* text;
+      QSize size;
+      QPoint pos;
+    } cases[] = {
+        {"garbage", {536, 412}, {0, 0}},
+        {"1 2 3", {536, 412}, {0, 0}},
+        {"10 10 0 500", {536, 412}, {0, 0}},
+        {"10 20 100 100", {536, 412}, {10, 20}},
+        {"-5000 -5000 600 450", {600, 450}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+      settings.SaveSetting(kKeyWindowGeometry, QString::fromLatin1(c.text));
+      auto window = LoadedWindow();
+      QCOMPARE(window->size(), c.size);
+      QCOMPARE(window->pos(), c.pos);
+      QVERIFY(!(window->windowState() & Qt::WindowMaximized));
+    }
+    QVERIFY(prompter_.calls.isEmpty());
   }
 
   void CommandLine() {
