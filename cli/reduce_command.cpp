@@ -9,80 +9,115 @@
 
 namespace lumatrim::cli {
 
+namespace {
+
+// What the command line gives in a form of its own, turned into settings when the command runs.
+struct CommandLineValues {
+  std::string mode = "crop";
+  bool keepInterlace = false;
+  bool keepComments = false;
+  uint64_t maxMemoryMiB = cGIF::kDefaultMemoryBudget >> 20;
+};
+
+CLI::Validator NotEmpty(const char* what) {
+  return CLI::Validator(
+      [what](const std::string& value) { return value.empty() ? std::string(what) : ""; }, "");
+}
+
+CLI::Validator AtLeastOne() {
+  return CLI::Validator(
+      [](const std::string& value) {
+        const bool digits = !value.empty() && value.find_first_not_of("0123456789") == value.npos;
+        return digits && value.find_first_not_of('0') != value.npos
+                   ? std::string()
+                   : std::string("a number of at least 1");
+      },
+      "");
+}
+
+void AddInputOptions(CLI::App& cmd, ReduceSettings& settings) {
+  cmd.add_option("PATH", settings.paths,
+                 "GIF files, or folders to sweep for *.gif; - reads standard input");
+  cmd.add_option("--from-list", settings.fromList,
+                 "Also reduce the paths listed in FILE, one a line (- reads standard input)")
+      ->type_name("FILE");
+  cmd.add_flag("-0,--null", settings.nulSeparated,
+               "The --from-list paths end in NUL bytes (find -print0)");
+  cmd.add_flag("--skip-reduced", settings.skipReduced,
+               "Skip inputs whose names end in the suffix, such as earlier outputs");
+}
+
+void AddOutputOptions(CLI::App& cmd, ReduceSettings& settings) {
+  cmd.add_option("-o,--output", settings.outputFolder,
+                 "Output folder (default: current folder); a FILE.gif that is not a folder names "
+                 "the output of a single input; - writes the one result to standard output")
+      ->check(NotEmpty("an empty folder name"))
+      ->type_name("DIR");
+  cmd.add_option("--suffix", settings.suffix,
+                 "What an output's name adds to its input's (default -reduced; '' keeps the "
+                 "names, where that replaces no input)")
+      ->type_name("TEXT");
+  cmd.add_flag("-b,--batch,--in-place", settings.inPlace,
+               "Replace each input with its reduced form, only when that is smaller");
+  cmd.add_flag("--preserve-times", settings.preserveTimes,
+               "With --in-place, keep each file's access and modification times");
+  cmd.add_flag("--allow-larger", settings.allowLarger,
+               "Write the reduced file even when it is larger than its input (by default the "
+               "input's bytes are written unchanged then)");
+  cmd.add_flag("--dry-run", settings.dryRun, "Reduce and report the sizes, but write nothing");
+  cmd.add_flag("-n,--no-clobber", settings.noClobber, "Skip inputs whose output file exists");
+}
+
+void AddReportOptions(CLI::App& cmd, ReduceSettings& settings) {
+  cmd.add_flag("-q,--quiet", settings.quiet, "Report errors only");
+  cmd.add_flag("-v,--verbose", settings.verbose, "Also report where each output went");
+  cmd.add_flag("--json", settings.json, "One JSON object per file");
+  cmd.add_flag("--verify", settings.verify,
+               "Play input and output and check that every frame looks the same");
+  cmd.add_option("-j,--jobs", settings.jobs, "Files reduced at once (default: number of cores)")
+      ->check(AtLeastOne())
+      ->type_name("N");
+}
+
+void AddPipelineOptions(CLI::App& cmd, ReduceSettings& settings, CommandLineValues& values) {
+  cmd.add_flag("--best", settings.options.best,
+               "Smallest output: every frame encoded the best of several ways (slower)");
+  cmd.add_option("--mode", values.mode, "Frame differencing: crop (default), mask or off")
+      ->check(CLI::IsMember({"crop", "mask", "off"}));
+  cmd.add_flag("--second-pass", settings.options.secondPaletteOptimization,
+               "Compact the palettes again after the frame passes");
+  cmd.add_flag("--keep-interlace", values.keepInterlace, "Keep interlaced frames interlaced");
+  cmd.add_flag("--keep-comments", values.keepComments, "Keep comments");
+  cmd.add_option(
+      "--max-memory", values.maxMemoryMiB,
+      "Memory for one file: its bytes and its frames, packed and in use, in MiB (default 1024)");
+}
+
+// The settings once the command line is parsed.
+void Complete(ReduceSettings& settings, const CommandLineValues& values) {
+  settings.options.mode = values.mode == "crop"   ? mGIFOptimizer::CropChangedArea
+                          : values.mode == "mask" ? mGIFOptimizer::MaskUnchangedPixels
+                                                  : mGIFOptimizer::NoDifferencing;
+  settings.options.disableInterlacing = !values.keepInterlace;
+  settings.options.removeComments = !values.keepComments;
+  settings.options.memoryBudget = values.maxMemoryMiB << 20;
+  settings.progress = isatty(STDERR_FILENO) != 0 && !settings.quiet;
+  settings.standardOutputIsTerminal = isatty(STDOUT_FILENO) != 0;
+}
+
+}  // namespace
+
 void AddReduceCommand(CLI::App& app, int& exit_code) {
   auto settings = std::make_shared<ReduceSettings>();
-  auto mode = std::make_shared<std::string>("crop");
-  auto keepInterlace = std::make_shared<bool>(false);
-  auto keepComments = std::make_shared<bool>(false);
-  auto maxMemory = std::make_shared<uint64_t>(settings->options.memoryBudget >> 20);
+  auto values = std::make_shared<CommandLineValues>();
   CLI::App* cmd =
       app.add_subcommand("reduce", "Make GIF files smaller without changing how they look");
-  cmd->add_option("PATH", settings->paths,
-                  "GIF files, or folders to sweep for *.gif; - reads standard input");
-  cmd->add_option("-o,--output", settings->outputFolder,
-                  "Output folder (default: current folder); a FILE.gif that is not a folder names "
-                  "the output of a single input; - writes the one result to standard output")
-      ->check(CLI::Validator(
-          [](const std::string& folder) {
-            return folder.empty() ? std::string("an empty folder name") : std::string();
-          },
-          ""))
-      ->type_name("DIR");
-  cmd->add_flag("-b,--batch,--in-place", settings->inPlace,
-                "Replace each input with its reduced form, only when that is smaller");
-  cmd->add_flag("--preserve-times", settings->preserveTimes,
-                "With --in-place, keep each file's access and modification times");
-  cmd->add_flag("--allow-larger", settings->allowLarger,
-                "Write the reduced file even when it is larger than its input (by default the "
-                "input's bytes are written unchanged then)");
-  cmd->add_flag("--dry-run", settings->dryRun, "Reduce and report the sizes, but write nothing");
-  cmd->add_flag("-n,--no-clobber", settings->noClobber, "Skip inputs whose output file exists");
-  cmd->add_option("--suffix", settings->suffix,
-                  "What an output's name adds to its input's (default -reduced; '' keeps the "
-                  "names, where that replaces no input)")
-      ->type_name("TEXT");
-  cmd->add_flag("--skip-reduced", settings->skipReduced,
-                "Skip inputs whose names end in the suffix, such as earlier outputs");
-  cmd->add_option("--from-list", settings->fromList,
-                  "Also reduce the paths listed in FILE, one a line (- reads standard input)")
-      ->type_name("FILE");
-  cmd->add_flag("-0,--null", settings->nulSeparated,
-                "The --from-list paths end in NUL bytes (find -print0)");
-  cmd->add_flag("-q,--quiet", settings->quiet, "Report errors only");
-  cmd->add_flag("-v,--verbose", settings->verbose, "Also report where each output went");
-  cmd->add_option("--mode", *mode, "Frame differencing: crop (default), mask or off")
-      ->check(CLI::IsMember({"crop", "mask", "off"}));
-  cmd->add_flag("--second-pass", settings->options.secondPaletteOptimization,
-                "Compact the palettes again after the frame passes");
-  cmd->add_flag("--best", settings->options.best,
-                "Smallest output: every frame encoded the best of several ways (slower)");
-  cmd->add_flag("--keep-interlace", *keepInterlace, "Keep interlaced frames interlaced");
-  cmd->add_flag("--keep-comments", *keepComments, "Keep comments");
-  cmd->add_option("-j,--jobs", settings->jobs, "Files reduced at once (default: number of cores)")
-      ->check(CLI::Validator(
-          [](const std::string& jobs) {
-            return jobs.find_first_not_of("0123456789") == std::string::npos &&
-                           jobs.find_first_not_of('0') != std::string::npos
-                       ? std::string()
-                       : std::string("a number of at least 1");
-          },
-          ""))
-      ->type_name("N");
-  cmd->add_flag("--json", settings->json, "One JSON object per file");
-  cmd->add_flag("--verify", settings->verify,
-                "Play input and output and check that every frame looks the same");
-  cmd->add_option(
-      "--max-memory", *maxMemory,
-      "Memory for one file: its bytes and its frames, packed and in use, in MiB (default 1024)");
-  cmd->callback([=, &exit_code] {
-    settings->options.mode = *mode == "crop"   ? mGIFOptimizer::CropChangedArea
-                             : *mode == "mask" ? mGIFOptimizer::MaskUnchangedPixels
-                                               : mGIFOptimizer::NoDifferencing;
-    settings->options.disableInterlacing = !*keepInterlace;
-    settings->options.removeComments = !*keepComments;
-    settings->options.memoryBudget = *maxMemory << 20;
-    settings->progress = isatty(STDERR_FILENO) != 0 && !settings->quiet;
-    settings->standardOutputIsTerminal = isatty(STDOUT_FILENO) != 0;
+  AddInputOptions(*cmd, *settings);
+  AddOutputOptions(*cmd, *settings);
+  AddReportOptions(*cmd, *settings);
+  AddPipelineOptions(*cmd, *settings, *values);
+  cmd->callback([settings, values, &exit_code] {
+    Complete(*settings, *values);
     exit_code = RunReduce(*settings, std::cout, std::cerr);
   });
 }

@@ -45,6 +45,57 @@ std::string TargetRefusal(const std::filesystem::path& target) {
   return {};
 }
 
+// Gives a replaced file's permissions and, where the process may give a file away (as root,
+// say), its owner to temp. Failing to copy them is no reason to fail the save.
+void KeepModeAndOwner(const std::filesystem::path& target, const std::filesystem::path& temp) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status old = fs::status(target, error);
+  if (error || !fs::is_regular_file(old)) return;
+  fs::permissions(temp, old.permissions(), fs::perm_options::replace, error);
+  struct stat oldOwner {};
+  if (::stat(target.c_str(), &oldOwner) == 0) {
+    [[maybe_unused]] const int ignored = ::chown(temp.c_str(), oldOwner.st_uid, oldOwner.st_gid);
+  }
+}
+
+// A new temporary file beside target, listed for the interrupt cleanup in listed; or why there
+// is none.
+Result<std::FILE*> CreateTemporaryBeside(const std::filesystem::path& target, uint64_t seed,
+                                         std::optional<InFlightFile>& listed,
+                                         std::filesystem::path& temp) {
+  std::mt19937_64 random(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                         seed);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = TemporaryNameFor(target, random());
+    // Listed before it exists, so that no moment leaves it unlisted.
+    listed.emplace(temp.string());
+    // "x": create exclusively, never open a file that someone else made meanwhile.
+    std::FILE* file = nullptr;
+    int error = 0;
+    const bool allowed = listed->Create([&] {
+      errno = 0;
+      file = std::fopen(temp.string().c_str(), "wbx");
+      error = errno;
+    });
+    if (!allowed) return Failure{"the program is ending"};
+    if (file != nullptr) return file;
+    if (error != EEXIST) return Failure{SystemErrorText(error, "the file can't be created")};
+  }
+  return Failure{"no free temporary file name"};
+}
+
+// Writes bytes to file and closes it; answers why that failed, empty on success.
+std::string WriteAndClose(std::FILE* file, std::span<const uint8_t> bytes) {
+  errno = 0;
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  written = std::fflush(file) == 0 && written;
+  int writeError = errno;
+  written = std::fclose(file) == 0 && written;
+  if (writeError == 0) writeError = errno;
+  return written ? std::string() : SystemErrorText(writeError, "the file can't be written");
+}
+
 // The write proper; answers why it failed, empty on success.
 std::string WriteFileThroughRename(const std::string& filename, std::span<const uint8_t> bytes) {
   namespace fs = std::filesystem;
@@ -52,53 +103,17 @@ std::string WriteFileThroughRename(const std::string& filename, std::span<const 
   if (target.filename().empty()) return "no file name";
   if (std::string refusal = TargetRefusal(target); !refusal.empty()) return refusal;
 
-  std::mt19937_64 random(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                         uint64_t(reinterpret_cast<uintptr_t>(bytes.data())));
   fs::path temp;
   std::optional<InFlightFile> listed;
-  std::FILE* file = nullptr;
-  for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
-    temp = TemporaryNameFor(target, random());
-    // Listed before it exists, so that no moment leaves it unlisted.
-    listed.emplace(temp.string());
-    // "x": create exclusively, never open a file that someone else made meanwhile.
-    int error = 0;
-    const bool allowed = listed->Create([&] {
-      errno = 0;
-      file = std::fopen(temp.string().c_str(), "wbx");
-      error = errno;
-    });
-    if (!allowed) return "the program is ending";
-    if (file == nullptr && error != EEXIST) {
-      return SystemErrorText(error, "the file can't be created");
-    }
-  }
-  if (file == nullptr) return "no free temporary file name";
-
-  errno = 0;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  written = std::fflush(file) == 0 && written;
-  int writeError = errno;
-  written = std::fclose(file) == 0 && written;
-  if (writeError == 0) writeError = errno;
-
+  const Result<std::FILE*> file = CreateTemporaryBeside(
+      target, uint64_t(reinterpret_cast<uintptr_t>(bytes.data())), listed, temp);
+  if (!file) return file.reason();
+  std::string reason = WriteAndClose(*file, bytes);
   // The target is checked again: it may have changed while the file was written.
-  std::string reason =
-      written ? TargetRefusal(target) : SystemErrorText(writeError, "the file can't be written");
+  if (reason.empty()) reason = TargetRefusal(target);
   std::error_code error;
   if (reason.empty()) {
-    // A replaced file keeps its permissions; failing to copy them is no reason to fail the save.
-    const fs::file_status old = fs::status(target, error);
-    if (!error && fs::is_regular_file(old)) {
-      fs::permissions(temp, old.permissions(), fs::perm_options::replace, error);
-      // So does its owner, where the process may give the file away (as root, say).
-      struct stat oldOwner {};
-      if (::stat(target.c_str(), &oldOwner) == 0) {
-        [[maybe_unused]] const int ignored =
-            ::chown(temp.c_str(), oldOwner.st_uid, oldOwner.st_gid);
-      }
-    }
-    error.clear();
+    KeepModeAndOwner(target, temp);
     fs::rename(temp, target, error);
     if (!error) return {};
     reason = error.message();
