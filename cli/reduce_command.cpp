@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <initializer_list>
 #include <iostream>
 #include <memory>
 
@@ -35,16 +36,28 @@ CLI::Validator AtLeastOne() {
       "");
 }
 
+struct Flag {
+  const char* names;
+  bool* value;
+  const char* help;
+};
+
+void AddFlags(CLI::App& cmd, std::initializer_list<Flag> flags) {
+  for (const Flag& flag : flags) cmd.add_flag(flag.names, *flag.value, flag.help);
+}
+
 void AddInputOptions(CLI::App& cmd, ReduceSettings& settings) {
   cmd.add_option("PATH", settings.paths,
                  "GIF files, or folders to sweep for *.gif; - reads standard input");
   cmd.add_option("--from-list", settings.fromList,
                  "Also reduce the paths listed in FILE, one a line (- reads standard input)")
       ->type_name("FILE");
-  cmd.add_flag("-0,--null", settings.nulSeparated,
-               "The --from-list paths end in NUL bytes (find -print0)");
-  cmd.add_flag("--skip-reduced", settings.skipReduced,
-               "Skip inputs whose names end in the suffix, such as earlier outputs");
+  AddFlags(cmd, {
+                    {"-0,--null", &settings.nulSeparated,
+                     "The --from-list paths end in NUL bytes (find -print0)"},
+                    {"--skip-reduced", &settings.skipReduced,
+                     "Skip inputs whose names end in the suffix, such as earlier outputs"},
+                });
 }
 
 void AddOutputOptions(CLI::App& cmd, ReduceSettings& settings) {
@@ -57,37 +70,45 @@ void AddOutputOptions(CLI::App& cmd, ReduceSettings& settings) {
                  "What an output's name adds to its input's (default -reduced; '' keeps the "
                  "names, where that replaces no input)")
       ->type_name("TEXT");
-  cmd.add_flag("-b,--batch,--in-place", settings.inPlace,
-               "Replace each input with its reduced form, only when that is smaller");
-  cmd.add_flag("--preserve-times", settings.preserveTimes,
-               "With --in-place, keep each file's access and modification times");
-  cmd.add_flag("--allow-larger", settings.allowLarger,
-               "Write the reduced file even when it is larger than its input (by default the "
-               "input's bytes are written unchanged then)");
-  cmd.add_flag("--dry-run", settings.dryRun, "Reduce and report the sizes, but write nothing");
-  cmd.add_flag("-n,--no-clobber", settings.noClobber, "Skip inputs whose output file exists");
+  AddFlags(cmd,
+           {
+               {"-b,--batch,--in-place", &settings.inPlace,
+                "Replace each input with its reduced form, only when that is smaller"},
+               {"--preserve-times", &settings.preserveTimes,
+                "With --in-place, keep each file's access and modification times"},
+               {"--allow-larger", &settings.allowLarger,
+                "Write the reduced file even when it is larger than its input (by default the "
+                "input's bytes are written unchanged then)"},
+               {"--dry-run", &settings.dryRun, "Reduce and report the sizes, but write nothing"},
+               {"-n,--no-clobber", &settings.noClobber, "Skip inputs whose output file exists"},
+           });
 }
 
 void AddReportOptions(CLI::App& cmd, ReduceSettings& settings) {
-  cmd.add_flag("-q,--quiet", settings.quiet, "Report errors only");
-  cmd.add_flag("-v,--verbose", settings.verbose, "Also report where each output went");
-  cmd.add_flag("--json", settings.json, "One JSON object per file");
-  cmd.add_flag("--verify", settings.verify,
-               "Play input and output and check that every frame looks the same");
+  AddFlags(cmd, {
+                    {"-q,--quiet", &settings.quiet, "Report errors only"},
+                    {"-v,--verbose", &settings.verbose, "Also report where each output went"},
+                    {"--json", &settings.json, "One JSON object per file"},
+                    {"--verify", &settings.verify,
+                     "Play input and output and check that every frame looks the same"},
+                });
   cmd.add_option("-j,--jobs", settings.jobs, "Files reduced at once (default: number of cores)")
       ->check(AtLeastOne())
       ->type_name("N");
 }
 
 void AddPipelineOptions(CLI::App& cmd, ReduceSettings& settings, CommandLineValues& values) {
-  cmd.add_flag("--best", settings.options.best,
-               "Smallest output: every frame encoded the best of several ways (slower)");
   cmd.add_option("--mode", values.mode, "Frame differencing: crop (default), mask or off")
       ->check(CLI::IsMember({"crop", "mask", "off"}));
-  cmd.add_flag("--second-pass", settings.options.secondPaletteOptimization,
-               "Compact the palettes again after the frame passes");
-  cmd.add_flag("--keep-interlace", values.keepInterlace, "Keep interlaced frames interlaced");
-  cmd.add_flag("--keep-comments", values.keepComments, "Keep comments");
+  AddFlags(cmd,
+           {
+               {"--best", &settings.options.best,
+                "Smallest output: every frame encoded the best of several ways (slower)"},
+               {"--second-pass", &settings.options.secondPaletteOptimization,
+                "Compact the palettes again after the frame passes"},
+               {"--keep-interlace", &values.keepInterlace, "Keep interlaced frames interlaced"},
+               {"--keep-comments", &values.keepComments, "Keep comments"},
+           });
   cmd.add_option(
       "--max-memory", values.maxMemoryMiB,
       "Memory for one file: its bytes and its frames, packed and in use, in MiB (default 1024)");
