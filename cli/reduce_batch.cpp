@@ -1,7 +1,6 @@
 #include "cli/reduce_batch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <iostream>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include "cli/reduce_report.h"
 #include "files/input_file.h"
 #include "files/paths.h"
+#include "raster/work_pool.h"
 
 namespace lumatrim::cli {
 
@@ -141,22 +141,23 @@ std::optional<Refusal> GatherInputs(const ReduceSettings& settings, std::istream
   return std::nullopt;
 }
 
-// Reduces every input on up to settings.jobs threads and hands each outcome, in input order, to
-// report as soon as it and those before it are done.
+// Reduces every input on the pool's threads (the files of the batch, and the frames of each file
+// on threads that no file keeps busy) and hands each outcome, in input order, to report as soon
+// as it and those before it are done.
 template <class Report>
 void ReduceInOrder(const std::vector<BatchInput>& batch, const ReduceSettings& settings,
-                   const std::vector<uint8_t>& standardInput, Report report) {
-  const unsigned jobs =
-      std::max(1u, settings.jobs ? settings.jobs : std::thread::hardware_concurrency());
+                   const std::vector<uint8_t>& standardInput, WorkPool& pool, Report report) {
   std::vector<std::optional<FileOutcome>> outcomes(batch.size());
   std::mutex mutex;
   std::condition_variable ready;
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i = next++; i < batch.size(); i = next++) {
+  ReduceSettings shared = settings;
+  shared.options.workers = &pool;
+  // This thread reports; the runner and the pool's workers reduce.
+  std::jthread runner([&] {
+    pool.ParallelFor(batch.size(), [&](size_t i) {
       FileOutcome outcome;
       try {
-        outcome = ReduceOne(batch[i], settings, standardInput);
+        outcome = ReduceOne(batch[i], shared, standardInput);
       } catch (...) {
         // One file's failure never ends the batch.
         outcome.result.status = ReductionStatus::NotSaved;
@@ -165,10 +166,8 @@ void ReduceInOrder(const std::vector<BatchInput>& batch, const ReduceSettings& s
       std::lock_guard lock(mutex);
       outcomes[i] = std::move(outcome);
       ready.notify_all();
-    }
-  };
-  std::vector<std::jthread> workers;
-  for (size_t j = 0; j < std::min<size_t>(jobs, batch.size()); ++j) workers.emplace_back(work);
+    });
+  });
   for (size_t i = 0; i < batch.size(); ++i) {
     std::unique_lock lock(mutex);
     ready.wait(lock, [&] { return outcomes[i].has_value(); });
@@ -245,7 +244,8 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
   int status = kExitOk;
   BatchTotals totals;
   if (settings.progress) DrawProgress(err, 0, batch.size(), batch.front().path);
-  ReduceInOrder(batch, settings, standardInput, [&](size_t i, FileOutcome& outcome) {
+  WorkPool pool(std::max(1u, settings.jobs ? settings.jobs : std::thread::hardware_concurrency()));
+  ReduceInOrder(batch, settings, standardInput, pool, [&](size_t i, FileOutcome& outcome) {
     if (settings.progress) ClearProgress(err);
     if (toStandardOutput && Succeeded(outcome) && !settings.dryRun &&
         !WriteToStandardOutput(outcome.standardOutput, out)) {

@@ -6,7 +6,8 @@
 namespace lumatrim {
 
 FramePixels::FramePixels(FrameCache& cache) : cache_(cache) {
-  place_ = cache_.unpacked_.insert(cache_.unpacked_.begin(), this);
+  std::lock_guard lock(cache_.mutex_);
+  listed_ = cache_.unpacked_.insert(cache_.unpacked_.begin(), this);
 }
 
 FramePixels::~FramePixels() {
@@ -18,7 +19,7 @@ std::shared_ptr<const cDIB> FramePixels::ImageForReading() {
 }
 
 std::shared_ptr<cDIB> FramePixels::ImageForChanging() {
-  return InMemoryForChanging(image_, packedImage_, imageChanged_);
+  return InMemory(image_, &packedImage_, &imageChanged_);
 }
 
 std::shared_ptr<const cDIB> FramePixels::MaskForReading() {
@@ -26,32 +27,47 @@ std::shared_ptr<const cDIB> FramePixels::MaskForReading() {
 }
 
 std::shared_ptr<cDIB> FramePixels::MaskForChanging() {
-  return InMemoryForChanging(mask_, packedMask_, maskChanged_);
+  return InMemory(mask_, &packedMask_, &maskChanged_);
 }
 
-std::shared_ptr<cDIB> FramePixels::InMemory(const std::shared_ptr<cDIB>& surface) {
-  BringIn();
-  cache_.Used(*this);
-  return surface;
+std::shared_ptr<cDIB> FramePixels::InMemory(const std::shared_ptr<cDIB>& surface,
+                                            PackedSurface* packed, bool* changed) {
+  std::shared_ptr<cDIB> held;
+  uint64_t bytes = 0;
+  int64_t packedChange = 0;
+  {
+    std::lock_guard lock(guard_->mutex);
+    BringIn();
+    if (packed != nullptr) {
+      // The packed form no longer stands for the pixels: its memory goes now, before the cache
+      // counts what this frame holds.
+      *changed = true;
+      packedChange -= int64_t(packed->Bytes());
+      *packed = PackedSurface();
+    }
+    held = HandOut(surface);
+    bytes = UnpackedBytes();
+  }
+  cache_.PackAway(cache_.Used(*this, bytes, packedChange));
+  return held;
 }
 
-std::shared_ptr<cDIB> FramePixels::InMemoryForChanging(const std::shared_ptr<cDIB>& surface,
-                                                       PackedSurface& packed, bool& changed) {
-  BringIn();
-  // The packed form no longer stands for the pixels: its memory goes now, before the cache
-  // counts what this frame holds.
-  changed = true;
-  ReplacePacked(packed, PackedSurface());
-  cache_.Used(*this);
-  return surface;
+std::shared_ptr<cDIB> FramePixels::HandOut(const std::shared_ptr<cDIB>& surface) {
+  ++guard_->holders;
+  return std::shared_ptr<cDIB>(surface.get(), [guard = guard_, surface](cDIB*) {
+    std::lock_guard lock(guard->mutex);
+    --guard->holders;
+  });
 }
 
 int32_t FramePixels::Width() const {
+  std::lock_guard lock(guard_->mutex);
   if (packedAway_) return packedImage_.Width();
   return image_->lpBits() ? image_->Width() : 0;
 }
 
 int32_t FramePixels::Height() const {
+  std::lock_guard lock(guard_->mutex);
   if (packedAway_) return packedImage_.Height();
   return image_->lpBits() ? image_->Height() : 0;
 }
@@ -67,70 +83,115 @@ void FramePixels::BringIn() {
     throw;
   }
   packedAway_ = false;
-  countedBytes_ = 0;
-  place_ = cache_.unpacked_.insert(cache_.unpacked_.begin(), this);
 }
 
-void FramePixels::PackAway() {
-  if (imageChanged_) ReplacePacked(packedImage_, PackedSurface::Pack(*image_));
-  if (maskChanged_) ReplacePacked(packedMask_, PackedSurface::Pack(*mask_));
+int64_t FramePixels::PackAway() {
+  int64_t change = 0;
+  const auto repack = [&change](PackedSurface& slot, const cDIB& surface) {
+    change -= int64_t(slot.Bytes());
+    slot = PackedSurface::Pack(surface);
+    change += int64_t(slot.Bytes());
+  };
+  if (imageChanged_) repack(packedImage_, *image_);
+  if (maskChanged_) repack(packedMask_, *mask_);
   imageChanged_ = maskChanged_ = false;
   image_->Destroy();
   mask_->Destroy();
   packedAway_ = true;
+  return change;
 }
 
 uint64_t FramePixels::UnpackedBytes() const {
   return uint64_t(image_->Size()) + uint64_t(mask_->Size());
 }
 
-void FramePixels::ReplacePacked(PackedSurface& slot, PackedSurface packed) {
-  cache_.packedBytes_ -= slot.Bytes();
-  slot = std::move(packed);
-  cache_.packedBytes_ += slot.Bytes();
-}
-
 void FrameCache::Size(uint64_t New_Size) {
+  std::lock_guard lock(mutex_);
   size_ = New_Size;
 }
 
 void FrameCache::Budget(uint64_t New_Budget) {
+  std::lock_guard lock(mutex_);
   budget_ = New_Budget;
+}
+
+uint64_t FrameCache::PackedBytes() const {
+  std::lock_guard lock(mutex_);
+  return packedBytes_;
+}
+
+uint64_t FrameCache::UnpackedBytes() const {
+  std::lock_guard lock(mutex_);
+  return unpackedBytes_;
 }
 
 uint64_t FrameCache::Capacity() const {
   return budget_ > packedBytes_ ? std::min(size_, budget_ - packedBytes_) : 0;
 }
 
-void FrameCache::Used(FramePixels& frame) {
-  unpacked_.splice(unpacked_.begin(), unpacked_, frame.place_);
-  unpackedBytes_ -= frame.countedBytes_;
-  frame.countedBytes_ = frame.UnpackedBytes();
-  unpackedBytes_ += frame.countedBytes_;
-  MakeRoom(frame);
-}
-
-void FrameCache::Forget(FramePixels& frame) {
-  packedBytes_ -= frame.packedImage_.Bytes() + frame.packedMask_.Bytes();
-  if (frame.packedAway_) return;
-  unpackedBytes_ -= frame.countedBytes_;
-  unpacked_.erase(frame.place_);
-}
-
-// Packs the least recently used frames that are not in use until the rest fit. A frame in use
+// Chooses the least recently used frames that are not in use until the rest fit. A frame in use
 // stays whatever it costs: the step that holds it needs it.
-void FrameCache::MakeRoom(const FramePixels& keep) {
+std::vector<FramePixels*> FrameCache::Used(FramePixels& frame, uint64_t bytes,
+                                           int64_t packedChange) {
+  std::lock_guard lock(mutex_);
+  packedBytes_ = uint64_t(int64_t(packedBytes_) + packedChange);
+  if (frame.place_ == FramePixels::Place::Listed) {
+    unpacked_.splice(unpacked_.begin(), unpacked_, frame.listed_);
+    unpackedBytes_ -= frame.countedBytes_;
+  } else {
+    // Back from packing, or taken back while on its way there.
+    frame.listed_ = unpacked_.insert(unpacked_.begin(), &frame);
+    frame.place_ = FramePixels::Place::Listed;
+  }
+  frame.countedBytes_ = bytes;
+  unpackedBytes_ += bytes;
+
+  std::vector<FramePixels*> leaving;
   const uint64_t capacity = Capacity();
   auto it = unpacked_.end();
   while (unpackedBytes_ > capacity && it != unpacked_.begin()) {
     --it;
-    FramePixels& frame = **it;
-    if (&frame == &keep || frame.InUse()) continue;
-    frame.PackAway();
-    unpackedBytes_ -= frame.countedBytes_;
-    frame.countedBytes_ = 0;
+    FramePixels& other = **it;
+    if (&other == &frame || other.InUse()) continue;
+    unpackedBytes_ -= other.countedBytes_;
+    other.countedBytes_ = 0;
+    other.place_ = FramePixels::Place::Leaving;
+    leaving.push_back(&other);
     it = unpacked_.erase(it);
   }
+  return leaving;
+}
+
+void FrameCache::PackAway(const std::vector<FramePixels*>& leaving) {
+  for (FramePixels* frame : leaving) {
+    std::lock_guard frameLock(frame->guard_->mutex);
+    {
+      std::lock_guard lock(mutex_);
+      // Taken back into use since it was chosen: it stays.
+      if (frame->place_ != FramePixels::Place::Leaving) continue;
+      if (frame->InUse()) {
+        frame->listed_ = unpacked_.insert(unpacked_.begin(), frame);
+        frame->place_ = FramePixels::Place::Listed;
+        frame->countedBytes_ = frame->UnpackedBytes();
+        unpackedBytes_ += frame->countedBytes_;
+        continue;
+      }
+      frame->place_ = FramePixels::Place::PackedAway;
+    }
+    // Packing takes the time; others go on meanwhile, and whoever wants this frame waits for
+    // its lock.
+    const int64_t change = frame->PackAway();
+    std::lock_guard lock(mutex_);
+    packedBytes_ = uint64_t(int64_t(packedBytes_) + change);
+  }
+}
+
+void FrameCache::Forget(FramePixels& frame) {
+  std::lock_guard lock(mutex_);
+  packedBytes_ -= frame.packedImage_.Bytes() + frame.packedMask_.Bytes();
+  if (frame.place_ != FramePixels::Place::Listed) return;
+  unpackedBytes_ -= frame.countedBytes_;
+  unpacked_.erase(frame.listed_);
 }
 
 }  // namespace lumatrim

@@ -4,11 +4,17 @@
 // frames a step works on, plus its packed frames, not the memory of all its frames.
 //
 // Each document has its own cache: documents share nothing and may be worked on in parallel.
+// Within a document, the frames may be asked for from several threads at once (a step that works
+// on each frame by itself, on a WorkPool): each frame has a lock of its own for its pixels, and
+// the cache a lock for its list and counts, so frames are packed and unpacked in parallel.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "gif/packed_surface.h"
 #include "raster/dib.h"
@@ -40,18 +46,35 @@ class FramePixels {
 
  private:
   friend class FrameCache;
+  // Where the frame stands in the cache; guarded by the cache's lock.
+  enum class Place { Listed, Leaving, PackedAway };
+
   // One of the two surfaces, with the frame's pixels brought into memory and the frame counted
-  // as the most recently used; the changing form also marks the surface changed.
-  std::shared_ptr<cDIB> InMemory(const std::shared_ptr<cDIB>& surface);
-  std::shared_ptr<cDIB> InMemoryForChanging(const std::shared_ptr<cDIB>& surface,
-                                            PackedSurface& packed, bool& changed);
+  // as the most recently used. For changing (packed and changed given), the surface is also
+  // marked changed, and its packed form goes.
+  std::shared_ptr<cDIB> InMemory(const std::shared_ptr<cDIB>& surface,
+                                 PackedSurface* packed = nullptr, bool* changed = nullptr);
+  // These three run under the frame's lock.
   void BringIn();
-  void PackAway();
-  bool InUse() const { return image_.use_count() > 1 || mask_.use_count() > 1; }
+  // Answers the change in packed bytes.
+  int64_t PackAway();
+  // Whether a surface is handed out. Read under the frame's lock it is exact; elsewhere a hint.
+  bool InUse() const { return guard_->holders.load() > 0; }
   uint64_t UnpackedBytes() const;
-  void ReplacePacked(PackedSurface& slot, PackedSurface packed);
+  // surface as handed out: while it is held the frame counts as in use, and letting it go takes
+  // the frame's lock, so that a packer that takes the lock after it sees what the holder wrote.
+  std::shared_ptr<cDIB> HandOut(const std::shared_ptr<cDIB>& surface);
+
+  // The frame's lock and its count of surfaces handed out, shared with what is handed out, which
+  // may outlive the frame.
+  struct Guard {
+    std::mutex mutex;
+    std::atomic<int> holders{0};
+  };
 
   FrameCache& cache_;
+  // Its lock guards the surfaces' memory, the packed forms and the flags below.
+  std::shared_ptr<Guard> guard_ = std::make_shared<Guard>();
   std::shared_ptr<cDIB> image_ = std::make_shared<cDIB>();
   std::shared_ptr<cDIB> mask_ = std::make_shared<cDIB>();
   // Valid while the surface is unchanged since it was packed (always, while packed away).
@@ -60,8 +83,10 @@ class FramePixels {
   bool imageChanged_ = true;
   bool maskChanged_ = true;
   bool packedAway_ = false;
-  // Place among the unpacked frames, and the bytes last counted for it there.
-  std::list<FramePixels*>::iterator place_;
+  // Under the cache's lock: where the frame stands, its place among the unpacked frames, and
+  // the bytes last counted for it there.
+  Place place_ = Place::Listed;
+  std::list<FramePixels*>::iterator listed_;
   uint64_t countedBytes_ = 0;
 };
 
@@ -82,18 +107,21 @@ class FrameCache {
   // held to what is left of it by the packed ones.
   void Budget(uint64_t New_Budget);
   // Heap bytes of every packed form held.
-  uint64_t PackedBytes() const { return packedBytes_; }
+  uint64_t PackedBytes() const;
   // Pixel bytes of the frames unpacked now, as last counted.
-  uint64_t UnpackedBytes() const { return unpackedBytes_; }
+  uint64_t UnpackedBytes() const;
 
  private:
   friend class FramePixels;
-  // The frame was just used: it is now the most recent; others make room.
-  void Used(FramePixels& frame);
+  // The frame was just used, holding bytes, its packed forms having changed by packedChange: it
+  // is now the most recent. Answers the frames to pack away to make room, taken off the list.
+  std::vector<FramePixels*> Used(FramePixels& frame, uint64_t bytes, int64_t packedChange);
+  // Packs the frames Used chose, unless they were taken into use meanwhile.
+  void PackAway(const std::vector<FramePixels*>& leaving);
   void Forget(FramePixels& frame);
-  void MakeRoom(const FramePixels& keep);
   uint64_t Capacity() const;
 
+  mutable std::mutex mutex_;          // guards what follows, and each frame's place
   std::list<FramePixels*> unpacked_;  // most recently used first
   uint64_t size_ = kDefaultSize;
   uint64_t budget_ = UINT64_MAX;

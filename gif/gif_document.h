@@ -23,6 +23,7 @@
 #include "raster/dib.h"
 #include "raster/errors.h"
 #include "raster/result.h"
+#include "raster/work_pool.h"
 
 namespace lumatrim {
 
@@ -190,6 +191,11 @@ class cGIF {
   // more does not load, and a frame whose surfaces alone need more keeps no pixels (a few bytes
   // can declare thousands of frames of 65535 x 65535 pixels). A file larger than the budget is
   // not read at all.
+  // Threads that the steps working on each frame by itself may share out their frames to (the
+  // document does not own them); none by default: every frame on the calling thread.
+  WorkPool* Workers() const { return workers_; }
+  void Workers(WorkPool* New_Workers) { workers_ = New_Workers; }
+
   static constexpr uint64_t kDefaultMemoryBudget = uint64_t(1) << 30;
   uint64_t MemoryBudget() const { return memoryBudget_; }
   void MemoryBudget(uint64_t New_MemoryBudget);
@@ -273,6 +279,7 @@ class cGIF {
   int16_t framesCount_ = 0;
   // Declared before the frames, which leave it when they go.
   FrameCache cache_;
+  WorkPool* workers_ = nullptr;
   std::vector<Frame> frames_;
   uint64_t memoryBudget_ = kDefaultMemoryBudget;
   std::string loadError_;

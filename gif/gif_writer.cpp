@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "files/whole_file.h"
@@ -48,6 +49,36 @@ void PutColorTable(std::vector<uint8_t>& out, const PaletteStore& store, int ent
     }
   }
 }
+
+// The image data of a document's frames, encoded ahead a window of frames at a time on the
+// document's workers, so that the file is put together in frame order while its frames are
+// encoded in parallel. Only one window of encoded frames is held at a time.
+class EncodedAhead {
+ public:
+  using Encode = std::function<std::vector<uint8_t>(int16_t nFrame)>;
+
+  EncodedAhead(WorkPool* workers, int16_t frames, Encode encode)
+      : workers_(workers), frames_(frames), encode_(std::move(encode)) {}
+
+  // Frame n's image data; frames are asked for in order.
+  const std::vector<uint8_t>& For(int16_t n) {
+    if (n < first_ || n >= first_ + int32_t(window_.size())) {
+      const int32_t size = workers_ ? int32_t(workers_->Threads()) * 4 : 1;
+      first_ = n;
+      window_.assign(size_t(std::min<int32_t>(size, frames_ - n + 1)), {});
+      ParallelFor(workers_, window_.size(),
+                  [&](size_t i) { window_[i] = encode_(int16_t(first_ + int32_t(i))); });
+    }
+    return window_[size_t(n - first_)];
+  }
+
+ private:
+  WorkPool* workers_;
+  int16_t frames_;
+  Encode encode_;
+  int32_t first_ = 0;
+  std::vector<std::vector<uint8_t>> window_;
+};
 
 }  // namespace
 
@@ -116,6 +147,18 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
       out.push_back(kBlockTerminator);
     }
 
+    // The built-in encoder's image data for a frame, for any thread.
+    EncodedAhead encoded(workers_, framesCount_, [&](int16_t n) {
+      const Frame& frame = frames_[size_t(n)];
+      const std::shared_ptr<const cDIB> image = frame.pixels->ImageForReading();
+      const int paletteBits =
+          frame.localPaletteUsed ? PaletteBits(frame.localPaletteEntries) : globalBits;
+      std::vector<uint8_t> data;
+      const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(*image, paletteBits);
+      data.push_back(codeSize);
+      mGIFLZWEnc::EncodeFrame(data, *image, uint8_t(codeSize + 1), frame.interlaced);
+      return data;
+    });
     for (int16_t n : FrameNumbers(1, framesCount_)) {
       const Frame& frame = frames_[size_t(n)];
       pvWriteComments(out, frame.comments);
@@ -161,9 +204,8 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
       if (writeFrameData) {
         writeFrameData(out, n, paletteBits);
       } else {
-        const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(surface, paletteBits);
-        out.push_back(codeSize);
-        mGIFLZWEnc::EncodeFrame(out, surface, uint8_t(codeSize + 1), frame.interlaced);
+        const std::vector<uint8_t>& data = encoded.For(n);
+        out.insert(out.end(), data.begin(), data.end());
       }
       out.push_back(kBlockTerminator);
     }

@@ -2,6 +2,7 @@
 // the screen, and what the later frame repeats is removed. Mode 0 crops the later frame to the
 // rectangle that changed and drops frames that change nothing; mode 1 turns repeated pixels into
 // transparent ones. Either way a viewer shows the same pictures for the same time.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <exception>
@@ -162,37 +163,50 @@ bool OptimizeFrameDifferences(cGIF& oGIF, OptimizationMode eOM) {
 
     if (eOM == MaskUnchangedPixels) AddTransparentColors(oGIF, origRect);
 
-    // From the last pair backwards, so that the earlier frame of every pair is still unchanged.
-    for (int16_t i = int16_t(n - 1); i >= 1; --i) {
+    if (eOM == MaskUnchangedPixels) {
+      // From the last pair backwards, so that the earlier frame of every pair is still unchanged.
+      for (int16_t i = int16_t(n - 1); i >= 1; --i) {
+        const Rect isect = Intersect(origRect[size_t(i)], origRect[size_t(i + 1)]);
+        if (TakenAway(oGIF.FrameDisposalMethod(i)) || isect.Empty() ||
+            !oGIF.FrameUseTransparentColor(int16_t(i + 1))) {
+          continue;
+        }
+        const PixelGrid later = GridOf(oGIF, int16_t(i + 1), origRect[size_t(i + 1)]);
+        FramePair(std::as_const(oGIF), i, origRect).MaskUnchanged(isect, later);
+      }
+      return true;
+    }
+
+    // Mode 0 only reads until every pair is compared, so the pairs are compared in parallel.
+    std::vector<uint8_t> cropped(size_t(n) + 1, 0);
+    ParallelFor(oGIF.Workers(), size_t(n > 1 ? n - 1 : 0), [&](size_t k) {
+      const int16_t i = int16_t(k + 1);  // the pair of frames i and i + 1
       const Rect& later = origRect[size_t(i + 1)];
       const Rect isect = Intersect(origRect[size_t(i)], later);
-      if (eOM == CropChangedArea) newRect[size_t(i + 1)] = later;
-      if (TakenAway(oGIF.FrameDisposalMethod(i)) || isect.Empty()) continue;
-
-      if (eOM == MaskUnchangedPixels) {
-        if (oGIF.FrameUseTransparentColor(int16_t(i + 1))) {
-          const PixelGrid later = GridOf(oGIF, int16_t(i + 1), origRect[size_t(i + 1)]);
-          FramePair(std::as_const(oGIF), i, origRect).MaskUnchanged(isect, later);
-        }
-      } else if (isect == later) {
-        const FramePair pair(std::as_const(oGIF), i, origRect);
-        newRect[size_t(i + 1)] =
-            FindPixelBounds(isect.left, isect.top, isect.right - 1, isect.bottom - 1,
-                            [&pair](int32_t x, int32_t y) { return pair.Differs(x, y); });
-        changed[size_t(i + 1)] = newRect[size_t(i + 1)] != isect;
-      }
-    }
-    if (eOM == MaskUnchangedPixels) return true;
+      newRect[size_t(i + 1)] = later;
+      if (TakenAway(oGIF.FrameDisposalMethod(i)) || isect.Empty() || isect != later) return;
+      const FramePair pair(std::as_const(oGIF), i, origRect);
+      newRect[size_t(i + 1)] =
+          FindPixelBounds(isect.left, isect.top, isect.right - 1, isect.bottom - 1,
+                          [&pair](int32_t x, int32_t y) { return pair.Differs(x, y); });
+      cropped[size_t(i + 1)] = newRect[size_t(i + 1)] != isect;
+    });
+    for (size_t k = 0; k < cropped.size(); ++k) changed[k] = cropped[k] != 0;
 
     // Frames that change nothing go; their time goes to the frame before. The tables follow the
     // new numbering.
     DropEmptyFrames(oGIF, newRect, changed, [&](int16_t k) { return MayDrop(oGIF, k, origRect); });
 
-    for (int16_t j : FrameNumbers(2, oGIF.FramesCount())) {
-      if (!changed[size_t(j)] || newRect[size_t(j)].Empty() || !MayCrop(oGIF, j)) continue;
-      const Rect frame = FrameRect(oGIF, j);
-      CropFrame(oGIF, j, newRect[size_t(j)].Offset(-frame.left, -frame.top));
-    }
+    // Each crop changes only its own frame.
+    ParallelFor(oGIF.Workers(), size_t(std::max<int16_t>(oGIF.FramesCount() - 1, 0)),
+                [&](size_t k) {
+                  const int16_t j = int16_t(k + 2);
+                  if (!changed[size_t(j)] || newRect[size_t(j)].Empty() || !MayCrop(oGIF, j)) {
+                    return;
+                  }
+                  const Rect frame = FrameRect(oGIF, j);
+                  CropFrame(oGIF, j, newRect[size_t(j)].Offset(-frame.left, -frame.top));
+                });
     return true;
   } catch (const std::exception&) {
     return false;

@@ -26,12 +26,19 @@ struct Compaction {
 // anything is changed.
 void MarkUsed(const cGIF& oGIF, const std::vector<int16_t>& frames, int32_t entries,
               std::array<bool, 256>& used) {
-  for (int16_t n : frames) {
-    const PixelView grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
+  // Each frame by itself, on the document's workers; then together.
+  std::vector<std::array<bool, 256>> usedBy(frames.size());
+  ParallelFor(oGIF.Workers(), frames.size(), [&](size_t k) {
+    const PixelView grid = MapDIBPixels(oGIF.FrameDIBXOR(frames[k]));
+    std::array<bool, 256>& mine = usedBy[k];
+    mine.fill(false);
     for (int32_t y = 0; y < grid.Height(); ++y) {
       const uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) used[row[x]] = true;
+      for (int32_t x = 0; x < grid.Width(); ++x) mine[row[x]] = true;
     }
+  });
+  for (const std::array<bool, 256>& mine : usedBy) {
+    for (size_t i = 0; i < 256; ++i) used[i] = used[i] || mine[i];
   }
   for (int32_t i = entries; i < 256; ++i) {
     if (used[size_t(i)]) throw std::out_of_range("pixel beyond the palette");
@@ -118,7 +125,9 @@ int16_t OptimizeGlobalPalette(cGIF& oGIF, std::optional<bool> backgroundNamesCol
     oGIF.GlobalPaletteEntries(c.newCount);
     // A background beyond the palette names no colour and stays so.
     if (backgroundNamesColor) oGIF.ScreenBackgroundColorIndex(c.oldToNew[background]);
-    for (int16_t n : frames) GiveFrameCompactedPalette(oGIF, n, c);
+    // Each frame changes only itself.
+    ParallelFor(oGIF.Workers(), frames.size(),
+                [&](size_t k) { GiveFrameCompactedPalette(oGIF, frames[k], c); });
     return int16_t(entries - c.newCount);
   } catch (const std::exception&) {
     return 0;

@@ -19,6 +19,8 @@ struct ReductionOptions {
   // The smallest output instead of the fixed pipeline (mode and second pass then don't apply).
   bool best = false;
   uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
+  // Threads the document's frames may be shared out to; none: the calling thread alone.
+  WorkPool* workers = nullptr;
 };
 
 // Optimizes the loaded document in place with options (best aside) and answers the file's bytes,

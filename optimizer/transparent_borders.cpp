@@ -44,21 +44,25 @@ bool CropTransparentBorders(cGIF& oGIF) {
     const int16_t n = oGIF.FramesCount();
     // Tables indexed by frame number, frame-local rectangles; entry 0 is unused.
     std::vector<Rect> newRect(size_t(n) + 1);
-    std::vector<bool> changed(size_t(n) + 1, false);
-    for (int16_t c : FrameNumbers(1, n)) {
+    std::vector<uint8_t> cropped(size_t(n) + 1, 0);
+    // Each frame by itself, on the document's workers.
+    ParallelFor(oGIF.Workers(), size_t(n), [&](size_t k) {
+      const int16_t c = int16_t(k + 1);
       // The size alone: a frame without transparency is not brought into memory.
       const Rect origRect{0, 0, oGIF.FrameSurfaceWidth(c), oGIF.FrameSurfaceHeight(c)};
       newRect[size_t(c)] = origRect;
-      if (!oGIF.FrameUseTransparentColor(c)) continue;
+      if (!oGIF.FrameUseTransparentColor(c)) return;
       newRect[size_t(c)] = VisibleBounds(oGIF, c, origRect, oGIF.FrameTransparentColorIndex(c));
-      changed[size_t(c)] = newRect[size_t(c)] != origRect && !KeepsRectangle(oGIF, c);
-    }
+      cropped[size_t(c)] = newRect[size_t(c)] != origRect && !KeepsRectangle(oGIF, c);
+    });
+    std::vector<bool> changed(cropped.begin(), cropped.end());
 
     DropEmptyFrames(oGIF, newRect, changed, [&](int16_t k) { return MayDrop(oGIF, k); });
 
-    for (int16_t f : AllFrames(oGIF)) {
+    ParallelFor(oGIF.Workers(), size_t(oGIF.FramesCount()), [&](size_t k) {
+      const int16_t f = int16_t(k + 1);
       if (changed[size_t(f)] && !newRect[size_t(f)].Empty()) CropFrame(oGIF, f, newRect[size_t(f)]);
-    }
+    });
     return true;
   } catch (const std::exception&) {
     return false;

@@ -11,6 +11,7 @@ namespace {
 bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
           ReducedBytes& reduced) {
   oGIF.MemoryBudget(options.memoryBudget);
+  oGIF.Workers(options.workers);
   if (input.empty()) {
     reduced.reason = "the file is empty";
     return false;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: in the release configuration
-# and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# and under AddressSanitizer and UndefinedBehaviorSanitizer; then the tests of work done on
+# several threads once more under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh test
@@ -17,3 +18,10 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLUMATRIM_SANITIZE=ON -DL
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure --no-tests=error -j"$jobs"
+
+# The window's tests run its work on threads of Qt's own; the core's threads are what TSan checks.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMATRIM_TSAN=ON -DLUMATRIM_TESTS=ON \
+  -DLUMATRIM_APP=OFF
+cmake --build build/tsan -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure --no-tests=error \
+  -j"$jobs" -R 'WorkPool|Parallel|Pipeline|ReduceProcess|ReduceCommand|BestReduction|Threads'
