@@ -74,6 +74,8 @@ int32_t FramePixels::Height() const {
 
 void FramePixels::BringIn() {
   if (!packedAway_) return;
+  cache_.TakeSpare(packedImage_.Width(), packedImage_.Height(), packedImage_.Bpp(), *image_);
+  cache_.TakeSpare(packedMask_.Width(), packedMask_.Height(), packedMask_.Bpp(), *mask_);
   try {
     packedImage_.UnpackTo(*image_);
     packedMask_.UnpackTo(*mask_);
@@ -95,14 +97,19 @@ int64_t FramePixels::PackAway() {
   if (imageChanged_) repack(packedImage_, *image_);
   if (maskChanged_) repack(packedMask_, *mask_);
   imageChanged_ = maskChanged_ = false;
-  image_->Destroy();
-  mask_->Destroy();
+  cache_.KeepSpare(std::move(*image_));
+  cache_.KeepSpare(std::move(*mask_));
   packedAway_ = true;
   return change;
 }
 
 uint64_t FramePixels::UnpackedBytes() const {
-  return uint64_t(image_->Size()) + uint64_t(mask_->Size());
+  return uint64_t(image_->Capacity()) + uint64_t(mask_->Capacity());
+}
+
+uint64_t FrameCache::Size() const {
+  std::lock_guard lock(mutex_);
+  return size_;
 }
 
 void FrameCache::Size(uint64_t New_Size) {
@@ -192,6 +199,43 @@ void FrameCache::Forget(FramePixels& frame) {
   if (frame.place_ != FramePixels::Place::Listed) return;
   unpackedBytes_ -= frame.countedBytes_;
   unpacked_.erase(frame.listed_);
+}
+
+void FrameCache::KeepSpare(cDIB&& surface) {
+  cDIB spare = std::move(surface);  // the surface is left without pixels either way
+  if (spare.lpBits() == nullptr) return;
+  const uint64_t limit = Size() / 4;
+  std::lock_guard lock(sparesMutex_);
+  // A few frames' worth: enough for the frames that are packed and unpacked in turn while a
+  // step sweeps the document on every thread. The oldest spare makes room.
+  const uint64_t bytes = uint64_t(spare.Capacity());
+  while (!spares_.empty() && spareBytes_ + bytes > limit) {
+    spareBytes_ -= uint64_t(spares_.front().Capacity());
+    spares_.erase(spares_.begin());
+  }
+  if (spareBytes_ + bytes > limit) return;
+  spareBytes_ += bytes;
+  spares_.push_back(std::move(spare));
+}
+
+bool FrameCache::TakeSpare(int32_t width, int32_t height, int32_t bpp, cDIB& surface) {
+  const int64_t bytes = cDIB::SizeFor(width, height, bpp);
+  if (bytes <= 0) return false;
+  std::lock_guard lock(sparesMutex_);
+  // The smallest spare with room, if it wastes no more than half of itself: frames cropped to
+  // what changed differ in size from one to the next.
+  auto best = spares_.end();
+  for (auto it = spares_.begin(); it != spares_.end(); ++it) {
+    if (it->Capacity() >= bytes && it->Capacity() <= 2 * bytes &&
+        (best == spares_.end() || it->Capacity() < best->Capacity())) {
+      best = it;
+    }
+  }
+  if (best == spares_.end()) return false;
+  spareBytes_ -= uint64_t(best->Capacity());
+  surface = std::move(*best);
+  spares_.erase(best);
+  return true;
 }
 
 }  // namespace lumatrim

@@ -101,7 +101,7 @@ class FrameCache {
   FrameCache(const FrameCache&) = delete;
   FrameCache& operator=(const FrameCache&) = delete;
 
-  uint64_t Size() const { return size_; }
+  uint64_t Size() const;
   void Size(uint64_t New_Size);
   // All memory the frames may take, packed ones included: the unpacked frames not in use are
   // held to what is left of it by the packed ones.
@@ -119,6 +119,12 @@ class FrameCache {
   // Packs the frames Used chose, unless they were taken into use meanwhile.
   void PackAway(const std::vector<FramePixels*>& leaving);
   void Forget(FramePixels& frame);
+  // The memory of a surface packed away, kept for the next frame of its size and depth to be
+  // unpacked into: frames come and go at a great rate, and giving the memory back each time
+  // costs more than the packing (the system clears every page it hands out again).
+  void KeepSpare(cDIB&& surface);
+  // Moves a spare of this size and depth into surface; answers whether there was one.
+  bool TakeSpare(int32_t width, int32_t height, int32_t bpp, cDIB& surface);
   uint64_t Capacity() const;
 
   mutable std::mutex mutex_;          // guards what follows, and each frame's place
@@ -127,6 +133,10 @@ class FrameCache {
   uint64_t budget_ = UINT64_MAX;
   uint64_t packedBytes_ = 0;
   uint64_t unpackedBytes_ = 0;
+
+  std::mutex sparesMutex_;  // guards the spares alone, and is taken under no other lock
+  std::vector<cDIB> spares_;
+  uint64_t spareBytes_ = 0;
 };
 
 }  // namespace lumatrim

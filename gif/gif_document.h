@@ -266,6 +266,13 @@ class cGIF {
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
   // Writer helper (gif_writer.cpp): appends each text as one comment extension.
   static void pvWriteComments(std::vector<uint8_t>& out, const CommentList& comments);
+  // The parts of a saved file: header, screen, global table and looping block (answering the
+  // screen's flag byte); a frame's control block, descriptor and local table (answering the bits
+  // of the table its image data codes against); and the image data of the built-in encoder.
+  uint8_t PutScreen(std::vector<uint8_t>& out) const;
+  int PutFrameHead(std::vector<uint8_t>& out, int16_t n) const;
+  int FrameTableBits(int16_t n) const;
+  std::vector<uint8_t> EncodeImageData(int16_t n) const;
 
   // The 7 bytes of the logical screen descriptor in file order.
   std::array<uint8_t, 7> screen_{};
@@ -284,6 +291,7 @@ class cGIF {
   uint64_t memoryBudget_ = kDefaultMemoryBudget;
   std::string loadError_;
   std::string loadNote_;
+  size_t loadedBytes_ = 0;  // the size of the stream last loaded
   std::string saveError_;
 };
 

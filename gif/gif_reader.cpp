@@ -145,6 +145,7 @@ bool cGIF::LoadFromFile(const std::string& Filename) {
 
 bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
   saveError_.clear();
+  loadedBytes_ = Stream.size();
   try {
     if (pvReadStream(Stream)) return true;
     if (loadError_.empty()) {

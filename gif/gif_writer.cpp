@@ -116,91 +116,102 @@ bool cGIF::Save(const std::string& Filename, const FrameDataWriter& writeFrameDa
   }
 }
 
+uint8_t cGIF::PutScreen(std::vector<uint8_t>& out) const {
+  // Header. A document without frames needs nothing of 89a but its comments.
+  const bool hasTrailingComments = trailingComments_.size() > 1;
+  PutText(out, framesCount_ > 0 || hasTrailingComments ? "GIF89a" : "GIF87a");
+
+  // Logical screen descriptor, with the flag byte recomputed from the global palette fields.
+  const int globalBits = globalPaletteExists_ ? PaletteBits(globalPaletteEntries_) : 0;
+  uint8_t screenFlags = 0;
+  if (globalPaletteExists_) {
+    screenFlags = uint8_t(0x80 | ((globalBits - 1) << 4) | (globalPaletteSorted_ ? 0x08 : 0) |
+                          (globalBits - 1));
+  }
+  std::array<uint8_t, 7> screen = screen_;
+  screen[4] = screenFlags;
+  out.insert(out.end(), screen.begin(), screen.end());
+  if (globalPaletteExists_) {
+    PutColorTable(out, globalPalette_, globalPaletteEntries_, globalBits);
+  }
+
+  // The looping block, exactly when the loaded file had one or a caller set the loop count.
+  if (hasLoopingBlock_ && framesCount_ > 0) {
+    out.insert(out.end(), {kExtensionIntroducer, kApplicationLabel, 0x0B});
+    PutText(out, "NETSCAPE2.0");
+    out.insert(out.end(), {0x03, 0x01});
+    PutU16(out, uint16_t(animationLoops_));
+    out.push_back(kBlockTerminator);
+  }
+  return screenFlags;
+}
+
+int cGIF::PutFrameHead(std::vector<uint8_t>& out, int16_t n) const {
+  const Frame& frame = frames_[size_t(n)];
+  pvWriteComments(out, frame.comments);
+
+  // Graphic control extension, for every frame.
+  if (frame.disposalMethod > 7) throw OverflowError("disposal method does not fit 3 bits");
+  const uint8_t controlFlags = uint8_t((frame.useTransparentColor ? 0x01 : 0) |
+                                       (frame.userInput ? 0x02 : 0) | (frame.disposalMethod << 2));
+  out.insert(out.end(), {kExtensionIntroducer, kGraphicControlLabel, 0x04, controlFlags});
+  PutU16(out, uint16_t(frame.delay));
+  out.push_back(frame.useTransparentColor ? uint8_t(frame.transparentColorIndex) : 0);
+  out.push_back(kBlockTerminator);
+
+  // Image descriptor. The size is the surface's: a frame without one is written as 0 x 0, so
+  // the file never declares pixels it does not carry.
+  const int32_t surfaceWidth = frame.pixels->Width();
+  const int32_t surfaceHeight = frame.pixels->Height();
+  if (surfaceWidth > 0xFFFF || surfaceHeight > 0xFFFF) {
+    throw OverflowError("frame size does not fit 16 bits");
+  }
+  const int localBits = frame.localPaletteUsed ? PaletteBits(frame.localPaletteEntries) : 0;
+  const int paletteBits = frame.localPaletteUsed ? localBits : FrameTableBits(n);
+  // Without any palette the size field is 0, as the format recommends for no table.
+  const int sizeField = paletteBits > 0 ? paletteBits - 1 : 0;
+  const uint8_t imageFlags =
+      uint8_t((frame.localPaletteUsed ? 0x80 : 0) | (frame.interlaced ? 0x40 : 0) |
+              (frame.localPaletteSorted ? 0x20 : 0) | sizeField);
+  out.push_back(kImageSeparator);
+  PutU16(out, uint16_t(frame.left));
+  PutU16(out, uint16_t(frame.top));
+  PutU16(out, uint16_t(surfaceWidth));
+  PutU16(out, uint16_t(surfaceHeight));
+  out.push_back(imageFlags);
+  if (frame.localPaletteUsed) {
+    PutColorTable(out, frame.palette, frame.localPaletteEntries, localBits);
+  }
+  return paletteBits;
+}
+
+int cGIF::FrameTableBits(int16_t n) const {
+  const Frame& frame = frames_[size_t(n)];
+  if (frame.localPaletteUsed) return PaletteBits(frame.localPaletteEntries);
+  return globalPaletteExists_ ? PaletteBits(globalPaletteEntries_) : 0;
+}
+
+std::vector<uint8_t> cGIF::EncodeImageData(int16_t n) const {
+  const Frame& frame = frames_[size_t(n)];
+  const std::shared_ptr<const cDIB> image = frame.pixels->ImageForReading();
+  std::vector<uint8_t> data;
+  const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(*image, FrameTableBits(n));
+  data.push_back(codeSize);
+  mGIFLZWEnc::EncodeFrame(data, *image, uint8_t(codeSize + 1), frame.interlaced);
+  return data;
+}
+
 bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData) {
   try {
     out.clear();
-
-    // Header. A document without frames needs nothing of 89a but its comments.
-    const bool hasTrailingComments = trailingComments_.size() > 1;
-    PutText(out, framesCount_ > 0 || hasTrailingComments ? "GIF89a" : "GIF87a");
-
-    // Logical screen descriptor, with the flag byte recomputed from the global palette fields.
-    const int globalBits = globalPaletteExists_ ? PaletteBits(globalPaletteEntries_) : 0;
-    uint8_t screenFlags = 0;
-    if (globalPaletteExists_) {
-      screenFlags = uint8_t(0x80 | ((globalBits - 1) << 4) | (globalPaletteSorted_ ? 0x08 : 0) |
-                            (globalBits - 1));
-    }
-    std::array<uint8_t, 7> screen = screen_;
-    screen[4] = screenFlags;
-    out.insert(out.end(), screen.begin(), screen.end());
-    if (globalPaletteExists_) {
-      PutColorTable(out, globalPalette_, globalPaletteEntries_, globalBits);
-    }
-
-    // The looping block, exactly when the loaded file had one or a caller set the loop count.
-    if (hasLoopingBlock_ && framesCount_ > 0) {
-      out.insert(out.end(), {kExtensionIntroducer, kApplicationLabel, 0x0B});
-      PutText(out, "NETSCAPE2.0");
-      out.insert(out.end(), {0x03, 0x01});
-      PutU16(out, uint16_t(animationLoops_));
-      out.push_back(kBlockTerminator);
-    }
-
-    // The built-in encoder's image data for a frame, for any thread.
-    EncodedAhead encoded(workers_, framesCount_, [&](int16_t n) {
-      const Frame& frame = frames_[size_t(n)];
-      const std::shared_ptr<const cDIB> image = frame.pixels->ImageForReading();
-      const int paletteBits =
-          frame.localPaletteUsed ? PaletteBits(frame.localPaletteEntries) : globalBits;
-      std::vector<uint8_t> data;
-      const uint8_t codeSize = mGIFLZWEnc::MinimumCodeSize(*image, paletteBits);
-      data.push_back(codeSize);
-      mGIFLZWEnc::EncodeFrame(data, *image, uint8_t(codeSize + 1), frame.interlaced);
-      return data;
-    });
+    // Room for an output as large as the input, so that the bytes are not copied as they grow:
+    // memory not written to costs nothing.
+    out.reserve(loadedBytes_ + loadedBytes_ / 8 + 4096);
+    const uint8_t screenFlags = PutScreen(out);
+    // The built-in encoder's image data, encoded ahead on the document's workers.
+    EncodedAhead encoded(workers_, framesCount_, [this](int16_t n) { return EncodeImageData(n); });
     for (int16_t n : FrameNumbers(1, framesCount_)) {
-      const Frame& frame = frames_[size_t(n)];
-      pvWriteComments(out, frame.comments);
-
-      // Graphic control extension, for every frame.
-      if (frame.disposalMethod > 7) throw OverflowError("disposal method does not fit 3 bits");
-      const uint8_t controlFlags =
-          uint8_t((frame.useTransparentColor ? 0x01 : 0) | (frame.userInput ? 0x02 : 0) |
-                  (frame.disposalMethod << 2));
-      out.insert(out.end(), {kExtensionIntroducer, kGraphicControlLabel, 0x04, controlFlags});
-      PutU16(out, uint16_t(frame.delay));
-      out.push_back(frame.useTransparentColor ? uint8_t(frame.transparentColorIndex) : 0);
-      out.push_back(kBlockTerminator);
-
-      // Image descriptor. The size is the surface's: a frame without one is written as 0 x 0,
-      // so the file never declares pixels it does not carry.
-      const std::shared_ptr<const cDIB> image = frame.pixels->ImageForReading();
-      const cDIB& surface = *image;
-      const bool hasSurface = surface.hDIB() != 0;
-      if (hasSurface && (surface.Width() > 0xFFFF || surface.Height() > 0xFFFF)) {
-        throw OverflowError("frame size does not fit 16 bits");
-      }
-      const uint16_t width = hasSurface ? uint16_t(surface.Width()) : 0;
-      const uint16_t height = hasSurface ? uint16_t(surface.Height()) : 0;
-      const int localBits = frame.localPaletteUsed ? PaletteBits(frame.localPaletteEntries) : 0;
-      const int paletteBits = frame.localPaletteUsed ? localBits : globalBits;
-      // Without any palette the size field is 0, as the format recommends for no table.
-      const int sizeField = paletteBits > 0 ? paletteBits - 1 : 0;
-      const uint8_t imageFlags =
-          uint8_t((frame.localPaletteUsed ? 0x80 : 0) | (frame.interlaced ? 0x40 : 0) |
-                  (frame.localPaletteSorted ? 0x20 : 0) | sizeField);
-      out.push_back(kImageSeparator);
-      PutU16(out, uint16_t(frame.left));
-      PutU16(out, uint16_t(frame.top));
-      PutU16(out, width);
-      PutU16(out, height);
-      out.push_back(imageFlags);
-      if (frame.localPaletteUsed) {
-        PutColorTable(out, frame.palette, frame.localPaletteEntries, localBits);
-      }
-
-      // Image data.
+      const int paletteBits = PutFrameHead(out, n);
       if (writeFrameData) {
         writeFrameData(out, n, paletteBits);
       } else {
@@ -209,7 +220,6 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
       }
       out.push_back(kBlockTerminator);
     }
-
     pvWriteComments(out, trailingComments_);
     out.push_back(kTrailer);
 

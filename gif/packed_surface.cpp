@@ -39,11 +39,15 @@ void PackedSurface::UnpackTo(cDIB& surface) const {
     surface.Destroy();
     return;
   }
-  // A size that was made once is made again; failing now means memory ran out.
-  if (!surface.Create(width_, height_, bpp_)) throw std::bad_alloc();
+  // A size that was made once is made again; failing now means memory ran out. The surface
+  // may bring memory of the same size along (a spare of the frame cache): every byte is written.
+  if (!surface.CreateForOverwrite(width_, height_, bpp_)) throw std::bad_alloc();
   surface.SetPalette(table_);
-  if (form_ == Form::RawBytes) {
-    BytePacker::Unpack(data_, std::span<uint8_t>(surface.lpBits(), size_t(surface.Size())));
+  const std::span<uint8_t> bytes(surface.lpBits(), size_t(surface.Size()));
+  if (form_ == Form::Zeros || !BytePacker::Unpack(data_, bytes)) {
+    // Our own packed bytes always unpack; were they ever damaged, the frame reads as zeros,
+    // never as what the memory held before.
+    std::memset(bytes.data(), 0, bytes.size());
   }
 }
 

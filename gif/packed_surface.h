@@ -23,6 +23,7 @@ class PackedSurface {
 
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
+  int32_t Bpp() const { return bpp_; }
   bool HasPixels() const { return form_ != Form::NoPixels; }
   // Heap bytes held.
   uint64_t Bytes() const { return data_.capacity() + table_.capacity(); }

@@ -34,19 +34,23 @@ cDIB& cDIB::operator=(cDIB&& other) noexcept {
   bpp_ = other.bpp_;
   bytesPerScanline_ = other.bytesPerScanline_;
   size_ = other.size_;
+  capacity_ = other.capacity_;
   std::memcpy(table_, other.table_, sizeof table_);
   other.Destroy();
   return *this;
 }
 
-bool cDIB::Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
-  Destroy();
-  const int64_t rowBits = int64_t(NewWidth) * Newbpp;
+namespace {
+
+// The row stride and total size of a surface, or -1 for a depth or size no surface has. Sizes
+// beyond 32 bits throw OverflowError.
+int64_t SurfaceSize(int32_t width, int32_t height, int32_t bpp, int64_t& stride) {
+  const int64_t rowBits = int64_t(width) * bpp;
   if (rowBits > 2147483616) throw OverflowError("surface row too wide");
-  const int64_t stride = (rowBits + 31) / 32 * 4;
-  const int64_t size = stride * int64_t(NewHeight);
+  stride = (rowBits + 31) / 32 * 4;
+  const int64_t size = stride * int64_t(height);
   if (size > INT32_MAX || size < INT32_MIN) throw OverflowError("surface too large");
-  switch (Newbpp) {
+  switch (bpp) {
     case 1:
     case 4:
     case 8:
@@ -55,9 +59,19 @@ bool cDIB::Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
     case 32:
       break;
     default:
-      return false;
+      return -1;
   }
-  if (NewWidth <= 0 || NewHeight <= 0) return false;
+  if (width <= 0 || height <= 0) return -1;
+  return size;
+}
+
+}  // namespace
+
+bool cDIB::Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
+  Destroy();
+  int64_t stride = 0;
+  const int64_t size = SurfaceSize(NewWidth, NewHeight, Newbpp, stride);
+  if (size < 0) return false;
   // calloc hands out zeroed memory, lazily for large blocks.
   bits_.reset(static_cast<uint8_t*>(std::calloc(size_t(size), 1)));
   if (!bits_) return false;
@@ -66,13 +80,40 @@ bool cDIB::Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
   bpp_ = Newbpp;
   bytesPerScanline_ = int32_t(stride);
   size_ = int32_t(size);
-  std::memset(table_, 0, sizeof table_);
+  capacity_ = size;
   return true;
+}
+
+bool cDIB::CreateForOverwrite(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
+  int64_t stride = 0;
+  const int64_t size = SurfaceSize(NewWidth, NewHeight, Newbpp, stride);
+  if (size < 0) {
+    Destroy();
+    return false;
+  }
+  std::memset(table_, 0, sizeof table_);
+  if (!bits_ || capacity_ < size) {
+    Destroy();
+    bits_.reset(static_cast<uint8_t*>(std::malloc(size_t(size))));
+    if (!bits_) return false;
+    capacity_ = size;
+  }
+  width_ = NewWidth;
+  height_ = NewHeight;
+  bpp_ = Newbpp;
+  bytesPerScanline_ = int32_t(stride);
+  size_ = int32_t(size);
+  return true;
+}
+
+int64_t cDIB::SizeFor(int32_t width, int32_t height, int32_t bpp) {
+  int64_t stride = 0;
+  return SurfaceSize(width, height, bpp, stride);
 }
 
 void cDIB::CloneTo(cDIB& oDIB) const {
   if (&oDIB == this) return;
-  if (!oDIB.Create(width_, height_, bpp_)) return;
+  if (!oDIB.CreateForOverwrite(width_, height_, bpp_)) return;
   std::memcpy(oDIB.table_, table_, sizeof table_);
   std::memcpy(oDIB.bits_.get(), bits_.get(), size_t(size_));
 }
@@ -80,6 +121,7 @@ void cDIB::CloneTo(cDIB& oDIB) const {
 void cDIB::Destroy() {
   bits_.reset();
   width_ = height_ = bpp_ = bytesPerScanline_ = size_ = 0;
+  capacity_ = 0;
   std::memset(table_, 0, sizeof table_);
 }
 

@@ -32,6 +32,11 @@ class cDIB {
   // surface can't be made (a size of 0 or less, an unknown depth, too little memory). A row or
   // total size beyond 32 bits throws OverflowError.
   bool Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp);
+  // As Create, but for a caller that writes every byte: the pixels are left as they happen to be,
+  // and a surface whose memory has room for the new size keeps it. The table is black.
+  bool CreateForOverwrite(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp);
+  // The bytes of a surface of that size and depth (rows padded), or -1 where Create would fail.
+  static int64_t SizeFor(int32_t width, int32_t height, int32_t bpp);
   // Makes oDIB an equal surface: size, depth, colour table and pixels.
   void CloneTo(cDIB& oDIB) const;
   void Destroy();
@@ -67,6 +72,8 @@ class cDIB {
   int32_t BPP() const { return bpp_; }
   int32_t BytesPerScanline() const { return bytesPerScanline_; }
   int32_t Size() const { return size_; }
+  // The bytes of memory held, Size() or more.
+  int64_t Capacity() const { return capacity_; }
 
   // Pixel access in colour terms, for drawing and for tests. Coordinates must be inside.
   ColorRef PixelColor(int32_t x, int32_t y) const;
@@ -90,6 +97,7 @@ class cDIB {
   int32_t bpp_ = 0;
   int32_t bytesPerScanline_ = 0;
   int32_t size_ = 0;
+  int64_t capacity_ = 0;
   uint8_t table_[1024] = {};
 };
 

@@ -2,6 +2,7 @@
 // frame beyond those in use, which must read, reduce and write exactly as one that holds all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -66,7 +67,10 @@ TEST(PackedSurfaceTest, UnpacksTheSameBytesTableAndSize) {
       const PackedSurface packed = PackedSurface::Pack(surface);
       EXPECT_EQ(packed.Width(), 3);
       EXPECT_EQ(packed.Height(), 5);
+      // Into memory that held other bytes, as a spare of the cache does.
       cDIB back;
+      ASSERT_TRUE(back.Create(9, 9, 8));
+      std::fill_n(back.lpBits(), back.Size(), uint8_t(0xAA));
       packed.UnpackTo(back);
       ASSERT_EQ(back.BPP(), bpp);
       EXPECT_EQ(Bytes(back.lpBits(), back.lpBits() + back.Size()),
@@ -119,6 +123,36 @@ TEST(FrameCacheTest, FramesOutOfMemoryComeBackAsTheyWere) {
   few.FrameDIBXOR(2)->lpBits()[5] = 3;
   for (int16_t n = 3; n <= 12; ++n) PixelsOf(few, n);
   EXPECT_EQ(PixelsOf(few, 2)[5], 3);
+}
+
+TEST(FrameCacheTest, FramesUnpackedIntoSparesOfOtherFramesAreExact) {
+  // Frames of falling sizes, some blank, through a cache that keeps a few frames' memory spare:
+  // each frame comes back into memory another frame had, larger than it needs.
+  std::vector<FrameSpec> frames;
+  std::mt19937 random(3);
+  for (uint16_t i = 0; i < 16; ++i) {
+    FrameSpec frame = Filled(0, 0, uint16_t(40 - i), uint16_t(30 - i), 0);
+    if (i % 4 != 3) {
+      for (uint8_t& p : frame.pixels) p = uint8_t(random() % 4);
+    }
+    frame.transparent = i % 2 == 0 ? 1 : -1;
+    frames.push_back(frame);
+  }
+  const Bytes file = Animation(40, 30, frames);
+  cGIF all, few;
+  few.FrameCacheSize(12000);
+  ASSERT_TRUE(all.LoadFromStream(file));
+  ASSERT_TRUE(few.LoadFromStream(file));
+  for (int pass = 0; pass < 3; ++pass) {
+    for (int16_t n = 1; n <= 16; ++n) {
+      ASSERT_EQ(PixelsOf(few, n), PixelsOf(all, n)) << "frame " << n << ", pass " << pass;
+      const cDIB& mask = *std::as_const(few).FrameDIBAND(n);
+      const cDIB& expected = *std::as_const(all).FrameDIBAND(n);
+      ASSERT_EQ(Bytes(mask.lpBits(), mask.lpBits() + mask.Size()),
+                Bytes(expected.lpBits(), expected.lpBits() + expected.Size()));
+    }
+  }
+  EXPECT_LE(few.Frames().UnpackedBytes(), 12000u);
 }
 
 TEST(FrameCacheTest, HeldSurfacesStayInMemory) {

@@ -24,4 +24,4 @@ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMATRIM_TSAN=ON -D
   -DLUMATRIM_APP=OFF
 cmake --build build/tsan -j"$jobs"
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure --no-tests=error \
-  -j"$jobs" -R 'WorkPool|Parallel|Pipeline|ReduceProcess|ReduceCommand|BestReduction|Threads'
+  -j"$jobs" -R 'WorkPool|FrameCache|Parallel|Pipeline|ReduceCommand|BestReduction|Threads'
