@@ -1,8 +1,10 @@
 #include "app/reduction_run.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "app/app_error.h"
@@ -10,6 +12,7 @@
 #include "app/path_utils.h"
 #include "app/prompter.h"
 #include "gif/gif_document.h"
+#include "raster/work_pool.h"
 #include "reduction/reduce_file.h"
 
 namespace lumatrim {
@@ -22,9 +25,13 @@ std::string Bytes(const QString& text) {
 
 // One file's work, measured before and after. It runs off the UI thread and so touches nothing
 // of the window.
-FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const PlannedOutput& output) {
+// Its frames are shared out to workers.
+FileResult ReduceAndMeasure(cGIF& oGIF, const std::string& input, const PlannedOutput& output,
+                            WorkPool& workers) {
   FileResult file;
-  const ReductionResult result = ReduceFile(oGIF, input, output, ReductionOptions{});
+  ReductionOptions options;
+  options.workers = &workers;
+  const ReductionResult result = ReduceFile(oGIF, input, output, options);
   file.bytesIn = result.status == ReductionStatus::NotLoaded ? -1 : qint64(result.bytesIn);
   file.status = result.status;
   file.output = QString::fromStdString(result.outputPath);
@@ -106,7 +113,7 @@ class FileSteps {
     // The document of the run, made for the first file and reused; each load empties it.
     if (!oGIF_) oGIF_ = std::make_unique<cGIF>();
     FileResult file;
-    host_.RunAside([&] { file = ReduceAndMeasure(*oGIF_, itemPath, output); });
+    host_.RunAside([&] { file = ReduceAndMeasure(*oGIF_, itemPath, output, workers_); });
     file.input = item;
     if (file.status != ReductionStatus::NotLoaded) step_.Reached(146);
     return file;
@@ -117,6 +124,8 @@ class FileSteps {
   QWidget* owner_;
   StepRunner& step_;
   std::unique_ptr<cGIF> oGIF_;
+  // Every core works on the file in hand.
+  WorkPool workers_{std::max(1u, std::thread::hardware_concurrency())};
   RunResults results_;
   RunClaims claims_;
 };

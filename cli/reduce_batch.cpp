@@ -1,6 +1,8 @@
 #include "cli/reduce_batch.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <iostream>
 #include <iterator>
@@ -143,11 +145,14 @@ std::optional<Refusal> GatherInputs(const ReduceSettings& settings, std::istream
 
 // Reduces every input on the pool's threads (the files of the batch, and the frames of each file
 // on threads that no file keeps busy) and hands each outcome, in input order, to report as soon
-// as it and those before it are done.
-template <class Report>
+// as it and those before it are done. While it waits, tick(i, partial) is called a few times a
+// second with the next file to report and how far the files not yet done have come, in files.
+template <class Report, class Tick>
 void ReduceInOrder(const std::vector<BatchInput>& batch, const ReduceSettings& settings,
-                   const std::vector<uint8_t>& standardInput, WorkPool& pool, Report report) {
+                   const std::vector<uint8_t>& standardInput, WorkPool& pool, Report report,
+                   Tick tick) {
   std::vector<std::optional<FileOutcome>> outcomes(batch.size());
+  std::vector<std::atomic<double>> progress(batch.size());
   std::mutex mutex;
   std::condition_variable ready;
   ReduceSettings shared = settings;
@@ -157,12 +162,17 @@ void ReduceInOrder(const std::vector<BatchInput>& batch, const ReduceSettings& s
     pool.ParallelFor(batch.size(), [&](size_t i) {
       FileOutcome outcome;
       try {
-        outcome = ReduceOne(batch[i], shared, standardInput);
+        ReduceSettings own = shared;
+        own.options.progress = [&progress, i](double f) {
+          progress[i].store(f, std::memory_order_relaxed);
+        };
+        outcome = ReduceOne(batch[i], own, standardInput);
       } catch (...) {
         // One file's failure never ends the batch.
         outcome.result.status = ReductionStatus::NotSaved;
         outcome.result.reason = ReasonOfCurrentException();
       }
+      progress[i].store(1, std::memory_order_relaxed);
       std::lock_guard lock(mutex);
       outcomes[i] = std::move(outcome);
       ready.notify_all();
@@ -170,7 +180,16 @@ void ReduceInOrder(const std::vector<BatchInput>& batch, const ReduceSettings& s
   });
   for (size_t i = 0; i < batch.size(); ++i) {
     std::unique_lock lock(mutex);
-    ready.wait(lock, [&] { return outcomes[i].has_value(); });
+    while (!ready.wait_for(lock, std::chrono::milliseconds(200),
+                           [&] { return outcomes[i].has_value(); })) {
+      double partial = 0;
+      for (size_t j = i; j < batch.size(); ++j) {
+        partial += progress[j].load(std::memory_order_relaxed);
+      }
+      lock.unlock();
+      tick(i, partial);
+      lock.lock();
+    }
     FileOutcome outcome = std::move(*outcomes[i]);
     outcomes[i].reset();
     lock.unlock();
@@ -245,22 +264,27 @@ int RunReduce(const ReduceSettings& settings, std::istream& in, std::ostream& ou
   BatchTotals totals;
   if (settings.progress) DrawProgress(err, 0, batch.size(), batch.front().path);
   WorkPool pool(std::max(1u, settings.jobs ? settings.jobs : std::thread::hardware_concurrency()));
-  ReduceInOrder(batch, settings, standardInput, pool, [&](size_t i, FileOutcome& outcome) {
-    if (settings.progress) ClearProgress(err);
-    if (toStandardOutput && Succeeded(outcome) && !settings.dryRun &&
-        !WriteToStandardOutput(outcome.standardOutput, out)) {
-      err << "Error writing to standard output\n";
-      outcome.result.status = ReductionStatus::NotSaved;
-      outcome.result.reason = "standard output can't be written";
-      outcome.result.bytesOut = 0;
-    }
-    ReportFile(batch[i].path, outcome, settings, report, err);
-    totals.Add(outcome);
-    if (!Succeeded(outcome)) status = kExitSomeFileFailed;
-    if (settings.progress && i + 1 < batch.size()) {
-      DrawProgress(err, i + 1, batch.size(), batch[i + 1].path);
-    }
-  });
+  ReduceInOrder(
+      batch, settings, standardInput, pool,
+      [&](size_t i, FileOutcome& outcome) {
+        if (settings.progress) ClearProgress(err);
+        if (toStandardOutput && Succeeded(outcome) && !settings.dryRun &&
+            !WriteToStandardOutput(outcome.standardOutput, out)) {
+          err << "Error writing to standard output\n";
+          outcome.result.status = ReductionStatus::NotSaved;
+          outcome.result.reason = "standard output can't be written";
+          outcome.result.bytesOut = 0;
+        }
+        ReportFile(batch[i].path, outcome, settings, report, err);
+        totals.Add(outcome);
+        if (!Succeeded(outcome)) status = kExitSomeFileFailed;
+        if (settings.progress && i + 1 < batch.size()) {
+          DrawProgress(err, i + 1, batch.size(), batch[i + 1].path);
+        }
+      },
+      [&](size_t i, double partial) {
+        if (settings.progress) DrawProgress(err, i, batch.size(), batch[i].path, partial);
+      });
   if (!settings.json && !settings.quiet) report << totals.Text(settings.dryRun) << "\n";
   report.flush();
   return status;

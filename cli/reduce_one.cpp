@@ -49,13 +49,16 @@ void ReplaceInput(InputFile& file, const std::string& path, std::span<const uint
 }
 
 // Delivers the reduced bytes (or the input's, when those are not larger) to the destination.
+// inputBytes are the input's whenever the reduced bytes are not smaller.
 void Deliver(const BatchInput& input, std::optional<InputFile>& file,
              std::span<const uint8_t> inputBytes, std::vector<uint8_t>& reduced,
              const ReduceSettings& settings, FileOutcome& outcome) {
   const DestinationKind destination = DestinationOf(settings);
   const bool inPlace = destination == DestinationKind::InPlace;
-  outcome.keptInput = inPlace ? reduced.size() >= inputBytes.size()
-                              : reduced.size() > inputBytes.size() && !settings.allowLarger;
+  // The input's bytes are at hand only where they may be needed: its size is the result's.
+  const uint64_t inputSize = outcome.result.bytesIn;
+  outcome.keptInput =
+      inPlace ? reduced.size() >= inputSize : reduced.size() > inputSize && !settings.allowLarger;
   const std::span<const uint8_t> delivered =
       outcome.keptInput ? inputBytes : std::span<const uint8_t>(reduced);
   outcome.result.bytesOut = delivered.size();
@@ -122,13 +125,26 @@ FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
   outcome.result.bytesIn = bytes->size();
 
   cGIF gif;
-  ReducedBytes reduced = ReduceBytes(gif, *bytes, settings.options, input.output.refusal);
+  // A file's bytes can be read again where they are needed after all, so they go once loaded;
+  // standard input's are held for the batch anyway, and a file that changed while it was read
+  // would not read the same.
+  const bool canReadAgain = file.has_value() && !outcome.result.inputChanged;
+  ReducedBytes reduced =
+      canReadAgain ? ReduceBytesLettingInputGo(gif, *bytes, settings.options, input.output.refusal)
+                   : ReduceBytes(gif, *bytes, settings.options, input.output.refusal);
   outcome.result.status = reduced.status;
   outcome.result.reason = reduced.reason;
   outcome.result.note = reduced.note;
   if (outcome.result.inputChanged) AddNote(outcome.result.note, kInputChangedNote);
   if (reduced.status != ReductionStatus::Reduced) return outcome;
   outcome.bytesReduced = reduced.bytes.size();
+  const bool inputNeeded = settings.verify || reduced.bytes.size() >= outcome.result.bytesIn;
+  if (bytes->size() != outcome.result.bytesIn && inputNeeded) {
+    if (Status again = file->ReadAgain(*bytes); !again) {
+      Fail(outcome, again.reason());
+      return outcome;
+    }
+  }
 
   if (settings.verify) {
     outcome.verification = Verify(*bytes, reduced.bytes, settings.options.memoryBudget);

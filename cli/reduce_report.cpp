@@ -1,5 +1,7 @@
 #include "cli/reduce_report.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -173,12 +175,15 @@ std::string BatchTotals::Text(bool dryRun) const {
   return text.str();
 }
 
-void DrawProgress(std::ostream& err, size_t done, size_t total, const std::string& current) {
+void DrawProgress(std::ostream& err, size_t done, size_t total, const std::string& current,
+                  double partial) {
   constexpr int kWidth = 30;
-  const int filled = total == 0 ? kWidth : int(kWidth * done / total);
+  const double share =
+      total == 0 ? 1.0 : std::clamp((double(done) + partial) / double(total), 0.0, 1.0);
+  const int filled = int(kWidth * share);
   err << "\r[" << std::string(size_t(filled), '#') << std::string(size_t(kWidth - filled), ' ')
-      << "] " << done << "/" << total << " " << std::setw(3) << (total ? 100 * done / total : 100)
-      << "% " << current << "\033[K" << std::flush;
+      << "] " << done << "/" << total << " " << std::setw(3) << int(100 * share) << "% " << current
+      << "\033[K" << std::flush;
 }
 
 void ClearProgress(std::ostream& err) {

@@ -30,8 +30,10 @@ class BatchTotals {
   uint64_t bytesIn_ = 0, bytesOut_ = 0;
 };
 
-// The progress bar on the error stream: files done of total, and the file in hand.
-void DrawProgress(std::ostream& err, size_t done, size_t total, const std::string& current);
+// The progress bar on the error stream: files done of total, and the file in hand. partial is
+// the work done on files not yet done, in files (a long file moves the bar as its frames go).
+void DrawProgress(std::ostream& err, size_t done, size_t total, const std::string& current,
+                  double partial = 0);
 void ClearProgress(std::ostream& err);
 
 }  // namespace lumatrim::cli

@@ -76,6 +76,20 @@ Status InputFile::ReadInto(std::vector<uint8_t>& into, uint64_t count) {
   return {};
 }
 
+Status InputFile::ReadAgain(std::vector<uint8_t>& into) {
+  into.clear();
+  if (ChangedSinceOpened()) return Failure{"the file changed while it was reduced"};
+  if (::lseek(descriptor_, 0, SEEK_SET) != 0) {
+    return Failure{SystemErrorText(errno, "the file can't be read")};
+  }
+  if (Status read = ReadInto(into, size_); !read) return read;
+  if (into.size() != size_ || ChangedSinceOpened()) {
+    into.clear();
+    return Failure{"the file changed while it was reduced"};
+  }
+  return {};
+}
+
 bool InputFile::ChangedSinceOpened() const {
   struct stat status {};
   if (::fstat(descriptor_, &status) != 0) return true;

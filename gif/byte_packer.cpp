@@ -12,10 +12,11 @@ namespace lumatrim::BytePacker {
 namespace {
 
 constexpr size_t kMinMatch = 4;
-// The table of last positions grows with the input up to 2^16 slots: small frames don't pay for
+// The table of last positions grows with the input up to 2^14 slots (64 KiB, which the allocator
+// hands out again without asking the system for fresh pages): small frames don't pay for
 // clearing a large one.
 constexpr int kMinHashBits = 8;
-constexpr int kMaxHashBits = 16;
+constexpr int kMaxHashBits = 14;
 constexpr uint32_t kNone = UINT32_MAX;
 
 uint32_t Load32(const uint8_t* p) {
@@ -49,7 +50,7 @@ bool GetNumber(std::span<const uint8_t> in, size_t& at, uint64_t& n) {
 
 }  // namespace
 
-std::vector<uint8_t> Pack(std::span<const uint8_t> bytes) {
+std::vector<uint8_t> Pack(std::span<const uint8_t> bytes, size_t rowBytes) {
   std::vector<uint8_t> out;
   out.reserve(bytes.size() / 8 + 16);
   const uint8_t* src = bytes.data();
@@ -59,19 +60,35 @@ std::vector<uint8_t> Pack(std::span<const uint8_t> bytes) {
   auto table = std::make_unique<uint32_t[]>(size_t(1) << bits);
   std::fill_n(table.get(), size_t(1) << bits, kNone);
 
+  // The length of the match of the bytes at i with those at candidate (before i).
+  const auto matchLength = [&](size_t candidate, size_t i) {
+    size_t length = 0;
+    while (i + length < n && src[candidate + length] == src[i + length]) ++length;
+    return length;
+  };
   size_t anchor = 0;  // first byte not yet written
   size_t i = 0;
   while (n >= kMinMatch && i <= n - kMinMatch) {
     const uint32_t value = Load32(src + i);
     uint32_t& slot = table[Hash(value, bits)];
-    const uint32_t candidate = slot;
+    const uint32_t hashed = slot;
     slot = uint32_t(i);
-    if (candidate == kNone || Load32(src + candidate) != value) {
+    size_t length = 0, candidate = 0;
+    if (hashed != kNone && Load32(src + hashed) == value) {
+      candidate = hashed;
+      length = matchLength(hashed, i);
+    }
+    if (rowBytes > 0 && i >= rowBytes && i - rowBytes != hashed) {
+      const size_t above = matchLength(i - rowBytes, i);
+      if (above > length) {
+        candidate = i - rowBytes;
+        length = above;
+      }
+    }
+    if (length < kMinMatch) {
       ++i;
       continue;
     }
-    size_t length = kMinMatch;
-    while (i + length < n && src[candidate + length] == src[i + length]) ++length;
     PutNumber(out, i - anchor);
     out.insert(out.end(), src + anchor, src + i);
     PutNumber(out, length - kMinMatch);

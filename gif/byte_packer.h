@@ -10,7 +10,9 @@
 
 namespace lumatrim::BytePacker {
 
-std::vector<uint8_t> Pack(std::span<const uint8_t> bytes);
+// rowBytes, where the bytes are rows of a picture, lets the packer try the row above at every
+// position as well as the last place its hash saw.
+std::vector<uint8_t> Pack(std::span<const uint8_t> bytes, size_t rowBytes = 0);
 
 // Fills out (of the size that was packed) from packed; answers false when packed does not
 // describe exactly out.size() bytes.

@@ -1,6 +1,7 @@
 #include "gif/frame_cache.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace lumatrim {
@@ -58,6 +59,45 @@ std::shared_ptr<cDIB> FramePixels::HandOut(const std::shared_ptr<cDIB>& surface)
     std::lock_guard lock(guard->mutex);
     --guard->holders;
   });
+}
+
+void FramePixels::CreateBlankSurfaces(int32_t width, int32_t height) {
+  const auto blank = [&](cDIB& surface, int32_t bpp) {
+    if (cDIB::SizeFor(width, height, bpp) <= 0) {
+      surface.Destroy();
+      return;
+    }
+    // Memory the system hands out fresh costs a fault per page; a spare is cleared instead.
+    if (cache_.TakeSpare(width, height, bpp, surface) &&
+        surface.CreateForOverwrite(width, height, bpp)) {
+      std::memset(surface.lpBits(), 0, size_t(surface.Size()));
+    } else {
+      surface.Create(width, height, bpp);
+    }
+  };
+  const std::shared_ptr<cDIB> image = ImageForChanging();
+  const std::shared_ptr<cDIB> mask = MaskForChanging();
+  blank(*image, 8);
+  blank(*mask, 1);
+}
+
+void FramePixels::LetGo() {
+  int64_t packedChange = 0;
+  uint64_t bytes = 0;
+  {
+    std::lock_guard lock(guard_->mutex);
+    packedChange -= int64_t(packedImage_.Bytes() + packedMask_.Bytes());
+    packedImage_ = PackedSurface();
+    packedMask_ = PackedSurface();
+    imageChanged_ = maskChanged_ = true;
+    packedAway_ = false;
+    if (!InUse()) {
+      image_->Destroy();
+      mask_->Destroy();
+    }
+    bytes = UnpackedBytes();
+  }
+  cache_.PackAway(cache_.Used(*this, bytes, packedChange));
 }
 
 int32_t FramePixels::Width() const {

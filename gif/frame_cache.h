@@ -40,6 +40,15 @@ class FramePixels {
   std::shared_ptr<const cDIB> MaskForReading();
   std::shared_ptr<cDIB> MaskForChanging();
 
+  // Gives the frame a new blank image (8 bits) and mask (1 bit) of this size, in memory the cache
+  // keeps spare where it has some; a size of 0 or less gives none. Throws OverflowError as
+  // cDIB::Create does.
+  void CreateBlankSurfaces(int32_t width, int32_t height);
+
+  // Gives up the frame's pixels, in memory and packed: the frame has none from now on. A surface
+  // still handed out keeps its memory until it is let go.
+  void LetGo();
+
   // The image surface's size, read without unpacking; 0 x 0 when it has no pixels.
   int32_t Width() const;
   int32_t Height() const;
@@ -95,7 +104,7 @@ class FrameCache {
   // Unpacked frames kept beyond those in use. The cost of a small cache is decoding again: the
   // passes walk the frames in order and need at most two at a time, so a cache smaller than the
   // whole document helps little more than one that holds a few frames.
-  static constexpr uint64_t kDefaultSize = uint64_t(8) << 20;
+  static constexpr uint64_t kDefaultSize = uint64_t(4) << 20;
 
   FrameCache() = default;
   FrameCache(const FrameCache&) = delete;

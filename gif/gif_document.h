@@ -63,6 +63,10 @@ class cGIF {
   bool Save(const std::string& Filename, const FrameDataWriter& writeFrameData);
   // The bytes Save would write, into out.
   bool SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData);
+  // The same with the built-in encoder, for a document that is done with: each frame's pixels
+  // go as soon as its image data is written, so that the output grows as the frames shrink. The
+  // frames keep everything but their pixels.
+  bool SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out);
   void Destroy();
 
   // Rendering.
@@ -191,6 +195,13 @@ class cGIF {
   // more does not load, and a frame whose surfaces alone need more keeps no pixels (a few bytes
   // can declare thousands of frames of 65535 x 65535 pixels). A file larger than the budget is
   // not read at all.
+  // Told how far a load or save has come, from 0 to 1 (the share of the stream read, or of the
+  // frames written), on the thread doing it; none by default.
+  using StepProgress = std::function<void(double)>;
+  void ProgressReport(StepProgress New_ProgressReport) {
+    progress_ = std::move(New_ProgressReport);
+  }
+
   // Threads that the steps working on each frame by itself may share out their frames to (the
   // document does not own them); none by default: every frame on the calling thread.
   WorkPool* Workers() const { return workers_; }
@@ -273,6 +284,8 @@ class cGIF {
   int PutFrameHead(std::vector<uint8_t>& out, int16_t n) const;
   int FrameTableBits(int16_t n) const;
   std::vector<uint8_t> EncodeImageData(int16_t n) const;
+  bool SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData,
+                    bool letFramesGo);
 
   // The 7 bytes of the logical screen descriptor in file order.
   std::array<uint8_t, 7> screen_{};
@@ -287,6 +300,7 @@ class cGIF {
   // Declared before the frames, which leave it when they go.
   FrameCache cache_;
   WorkPool* workers_ = nullptr;
+  StepProgress progress_;
   std::vector<Frame> frames_;
   uint64_t memoryBudget_ = kDefaultMemoryBudget;
   std::string loadError_;

@@ -222,6 +222,7 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
       }
     } else if (introducer == kImageSeparator) {
       pvReadImage(state);
+      if (progress_) progress_(double(state.position) / double(state.stream.size()));
       if (state.overBudget) {
         Destroy();
         loadError_ = "over the memory budget: its frames need more than " +
@@ -311,8 +312,7 @@ void cGIF::pvReadImage(ReadState& state) {
     }
     state.previousFrameBytes = frameBytes;
     try {
-      frame.pixels->ImageForChanging()->Create(frame.declaredWidth, frame.declaredHeight, 8);
-      frame.pixels->MaskForChanging()->Create(frame.declaredWidth, frame.declaredHeight, 1);
+      frame.pixels->CreateBlankSurfaces(frame.declaredWidth, frame.declaredHeight);
     } catch (const OverflowError&) {
       frame.pixels->ImageForChanging()->Destroy();
       frame.pixels->MaskForChanging()->Destroy();

@@ -202,6 +202,15 @@ std::vector<uint8_t> cGIF::EncodeImageData(int16_t n) const {
 }
 
 bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData) {
+  return SaveToMemory(out, writeFrameData, false);
+}
+
+bool cGIF::SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out) {
+  return SaveToMemory(out, FrameDataWriter(), true);
+}
+
+bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData,
+                        bool letFramesGo) {
   try {
     out.clear();
     // Room for an output as large as the input, so that the bytes are not copied as they grow:
@@ -218,6 +227,8 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
         const std::vector<uint8_t>& data = encoded.For(n);
         out.insert(out.end(), data.begin(), data.end());
       }
+      if (letFramesGo) frames_[size_t(n)].pixels->LetGo();
+      if (progress_) progress_(double(n) / double(framesCount_));
       out.push_back(kBlockTerminator);
     }
     pvWriteComments(out, trailingComments_);

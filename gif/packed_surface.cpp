@@ -30,7 +30,8 @@ PackedSurface PackedSurface::Pack(const cDIB& surface) {
   }
   packed.form_ = Form::RawBytes;
   packed.data_ =
-      BytePacker::Pack(std::span<const uint8_t>(surface.lpBits(), size_t(surface.Size())));
+      BytePacker::Pack(std::span<const uint8_t>(surface.lpBits(), size_t(surface.Size())),
+                       size_t(surface.BytesPerScanline()));
   return packed;
 }
 

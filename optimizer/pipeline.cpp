@@ -1,4 +1,6 @@
 #include "optimizer/pipeline.h"
+
+#include <algorithm>
 #include "gif/frame_numbers.h"
 
 namespace lumatrim {
@@ -49,15 +51,24 @@ Status RunPasses(cGIF& oGIF, const ReductionOptions& options) {
     // A background index that names no colour of the loaded file must not come to name one.
     const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
+    // The passes in order; each says how far it brings the file.
+    int done = 0;
+    const auto passed = [&] { ReportProgress(options, kLoadShare + kPassesShare * ++done / 6); };
     NormalizeFrameProperties(oGIF);
+    passed();
     OptimizePalettes(oGIF, backgroundNamesColor);
+    passed();
     if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
+    passed();
     if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, options.mode);
+    passed();
     CropTransparentBorders(oGIF);
+    passed();
     if (options.secondPaletteOptimization && oGIF.FramesCount() > 1) {
       OptimizePalettes(oGIF, backgroundNamesColor);
       MergeLocalPalettes(oGIF);
     }
+    passed();
     FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
     return {};
   } catch (...) {
@@ -67,10 +78,20 @@ Status RunPasses(cGIF& oGIF, const ReductionOptions& options) {
 
 }  // namespace
 
+void ReportProgress(const ReductionOptions& options, double fraction) {
+  if (options.progress) options.progress(std::clamp(fraction, 0.0, 1.0));
+}
+
 Result<std::vector<uint8_t>> OptimizeToBytes(cGIF& oGIF, const ReductionOptions& options) {
   if (Status passes = RunPasses(oGIF, options); !passes) return Failure{passes.reason()};
   std::vector<uint8_t> bytes;
-  if (!oGIF.SaveToMemory(bytes, cGIF::FrameDataWriter())) return Failure{oGIF.SaveError()};
+  if (options.progress) {
+    constexpr double kBefore = kLoadShare + kPassesShare;
+    oGIF.ProgressReport([&](double f) { ReportProgress(options, kBefore + (1 - kBefore) * f); });
+  }
+  const bool saved = oGIF.SaveToMemoryLettingFramesGo(bytes);
+  oGIF.ProgressReport({});
+  if (!saved) return Failure{oGIF.SaveError()};
   return bytes;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,20 @@ struct ReductionOptions {
   uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
   // Threads the document's frames may be shared out to; none: the calling thread alone.
   WorkPool* workers = nullptr;
+  // Told how far the file has come, from 0 to 1, on the thread reducing it; none by default.
+  std::function<void(double)> progress;
 };
 
+// The shares of one file's work the progress gives the load and the passes; the save has the rest.
+inline constexpr double kLoadShare = 0.3;
+inline constexpr double kPassesShare = 0.3;
+
+// Tells options' progress, if any, that the file has come this far.
+void ReportProgress(const ReductionOptions& options, double fraction);
+
 // Optimizes the loaded document in place with options (best aside) and answers the file's bytes,
-// or which step failed and why.
+// or which step failed and why. The document is done with: its frames' pixels go as they are
+// written.
 Result<std::vector<uint8_t>> OptimizeToBytes(cGIF& oGIF, const ReductionOptions& options);
 
 // Optimizes the loaded document in place and writes it to sPath. Answers the save's result;

@@ -16,7 +16,12 @@ bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& op
     reduced.reason = "the file is empty";
     return false;
   }
-  if (!oGIF.LoadFromStream(input)) {
+  if (options.progress) {
+    oGIF.ProgressReport([&](double f) { ReportProgress(options, kLoadShare * f); });
+  }
+  const bool loaded = oGIF.LoadFromStream(input);
+  oGIF.ProgressReport({});
+  if (!loaded) {
     reduced.reason = oGIF.LoadError();
     return false;
   }
@@ -36,6 +41,7 @@ void Reduce(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& 
   }
   reduced.status = ReductionStatus::Reduced;
   reduced.bytes = std::move(*bytes);
+  ReportProgress(options, 1);
 }
 
 // Reads inputPath and reduces it, unless refusal says why its output may not be written (the
@@ -44,14 +50,14 @@ void Reduce(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& 
 ReducedBytes ReadAndReduce(cGIF& oGIF, const std::string& inputPath, const std::string& refusal,
                            const ReductionOptions& options, ReductionResult& result) {
   ReducedBytes reduced;
-  const Result<GifFileBytes> input = ReadGifFile(inputPath, options.memoryBudget);
+  Result<GifFileBytes> input = ReadGifFile(inputPath, options.memoryBudget);
   if (!input) {
     reduced.reason = input.reason();
     return reduced;
   }
   result.bytesIn = input->bytes.size();
   result.inputChanged = input->changedWhileRead;
-  return ReduceBytes(oGIF, input->bytes, options, refusal);
+  return ReduceBytesLettingInputGo(oGIF, input->bytes, options, refusal);
 }
 
 }  // namespace
@@ -70,6 +76,21 @@ ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
     reduced.reason = refusal;
     return reduced;
   }
+  Reduce(oGIF, input, options, reduced);
+  return reduced;
+}
+
+ReducedBytes ReduceBytesLettingInputGo(cGIF& oGIF, std::vector<uint8_t>& input,
+                                       const ReductionOptions& options,
+                                       const std::string& refusal) {
+  ReducedBytes reduced;
+  if (!Load(oGIF, input, options, reduced)) return reduced;
+  if (!refusal.empty()) {
+    reduced.status = ReductionStatus::NotSaved;
+    reduced.reason = refusal;
+    return reduced;
+  }
+  if (!options.best) std::vector<uint8_t>().swap(input);
   Reduce(oGIF, input, options, reduced);
   return reduced;
 }

@@ -32,6 +32,14 @@ struct ReducedBytes {
 ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal = {});
 
+// As ReduceBytes, for an input the caller can do without: once the document is loaded, the
+// input's memory goes back (input is left empty) unless the reduction still needs it (--best
+// weighs its outputs against the input). A long animation then never holds its file's bytes,
+// its frames and its output at once.
+ReducedBytes ReduceBytesLettingInputGo(cGIF& oGIF, std::vector<uint8_t>& input,
+                                       const ReductionOptions& options,
+                                       const std::string& refusal = {});
+
 struct ReductionResult {
   ReductionStatus status = ReductionStatus::NotLoaded;
   std::string outputPath;

@@ -87,6 +87,18 @@ TEST_F(ReduceReportsTest, LinesNameFilesAsGivenWithSizesForPeopleAndTotalsCountE
   EXPECT_EQ(cli::HumanSize(5u << 20), "5.0 MiB");
 }
 
+TEST(ProgressBarTest, MovesWithinALongFile) {
+  std::ostringstream bar;
+  cli::DrawProgress(bar, 0, 1, "long.gif", 0.5);
+  EXPECT_NE(
+      bar.str().find("[" + std::string(15, '#') + std::string(15, ' ') + "] 0/1  50% long.gif"),
+      std::string::npos)
+      << bar.str();
+  bar.str("");
+  cli::DrawProgress(bar, 1, 4, "b.gif", 1.5);
+  EXPECT_NE(bar.str().find("] 1/4  62% b.gif"), std::string::npos) << bar.str();
+}
+
 TEST_F(ReduceReportsTest, SkippedFilesAreNoErrorsEvenQuietOrInJson) {
   cli::ReduceSettings settings;
   settings.paths = {Input("a.gif")};
