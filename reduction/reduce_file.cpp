@@ -21,6 +21,8 @@ bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& op
     return false;
   }
   reduced.note = oGIF.LoadNote();
+  reduced.cutShort = oGIF.Damage().endsEarly;
+  reduced.framesCutAtBadCode = !oGIF.Damage().framesCutAtBadCode.empty();
   return true;
 }
 
@@ -82,6 +84,8 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const Plann
   result.status = reduced.status;
   result.reason = reduced.reason;
   result.note = reduced.note;
+  result.cutShort = reduced.cutShort;
+  result.framesCutAtBadCode = reduced.framesCutAtBadCode;
   if (result.inputChanged) AddNote(result.note, kInputChangedNote);
   if (reduced.status != ReductionStatus::Reduced) return result;
   if (Status written = WriteWholeFile(output.path, reduced.bytes); !written) {

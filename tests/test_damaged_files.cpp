@@ -1,15 +1,20 @@
 // Damaged files: what a load of a file cut short, or of frames whose data stops early, says and
-// holds; and that such frames cost no more than their data and their part of the screen.
+// holds; that such frames cost no more than their data and their part of the screen; what the
+// command line reports of them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "animation_docs.h"
+#include "cli/reduce_batch.h"
 #include "files.h"
 #include "gif/frame_extent.h"
 #include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
+#include "temp_folder.h"
 
 namespace lumatrim {
 namespace {
@@ -137,6 +142,53 @@ TEST(DamagedFilesTest, CrashersHoldNoMoreThanTheirDataAndScreenReach) {
     EXPECT_LE(held, 8192 * bytes + uint64_t(gif.FramesCount()) * kMaxShownFillPixels);
   }
   EXPECT_GT(files, 5);
+}
+
+class DamagedFilesCommandTest : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    const fs::path path = folder_.path() / name;
+    WriteAll(path, std::string(bytes.begin(), bytes.end()));
+    return path.string();
+  }
+
+  nlohmann::json RunJson(cli::ReduceSettings settings) {
+    std::ostringstream out, err;
+    settings.json = true;
+    settings.outputFolder = folder_.path().string();
+    cli::RunReduce(settings, out, err);
+    return nlohmann::json::parse(out.str());
+  }
+
+  TempFolder folder_{"damaged"};
+};
+
+TEST_F(DamagedFilesCommandTest, ACutShortInputSaysSoInItsNoteAndJson) {
+  const Bytes whole = TwoFrames();
+  cli::ReduceSettings settings;
+  settings.paths = {Write("cut.gif", Bytes(whole.begin(), whole.end() - 8))};
+  const nlohmann::json cut = RunJson(settings);
+  EXPECT_EQ(cut.value("cut_short", false), true) << cut;
+  EXPECT_EQ(cut.value("note", ""), "the file ends early, in frame 2");
+  settings.paths = {Write("whole.gif", whole)};
+  const nlohmann::json fine = RunJson(settings);
+  EXPECT_FALSE(fine.contains("cut_short")) << fine;
+  EXPECT_FALSE(fine.contains("note")) << fine;
+}
+
+TEST_F(DamagedFilesCommandTest, VerifyOfAFrameCutAtABadCodeSaysItHoldsForThisReading) {
+  Bytes file = Header(4, 1, 0x81);
+  ColorTable(file, 4);
+  Image(file, 0, 0, 4, 1, 0, PackCodes({{4, 3}, {2, 3}, {7, 3}, {1, 3}, {5, 3}}));
+  file.push_back(0x3B);
+  cli::ReduceSettings settings;
+  settings.paths = {Write("bad-code.gif", file)};
+  settings.verify = true;
+  const nlohmann::json line = RunJson(settings);
+  EXPECT_EQ(line.value("verified", false), true) << line;
+  EXPECT_NE(line.value("verify_reason", "").find("as the input reads here"), std::string::npos)
+      << line;
+  EXPECT_NE(line.value("note", "").find("some decoders read on"), std::string::npos) << line;
 }
 
 }  // namespace
