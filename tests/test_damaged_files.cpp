@@ -1,6 +1,6 @@
 // Damaged files: what a load of a file cut short, or of frames whose data stops early, says and
 // holds; that such frames cost no more than their data and their part of the screen; what the
-// command line reports of them.
+// command line reports of them; and --best kept within the memory budget.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +14,7 @@
 #include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
+#include "reduction/reduce_file.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
@@ -189,6 +190,35 @@ TEST_F(DamagedFilesCommandTest, VerifyOfAFrameCutAtABadCodeSaysItHoldsForThisRea
   EXPECT_NE(line.value("verify_reason", "").find("as the input reads here"), std::string::npos)
       << line;
   EXPECT_NE(line.value("note", "").find("some decoders read on"), std::string::npos) << line;
+}
+
+TEST(BestWithinBudgetTest, BestThatCannotWorkWithinTheBudgetReducesAsByDefault) {
+  // One 600 x 600 frame of varied pixels.
+  Bytes pixels(600 * 600);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t((i * 7 + i / 600) % 4);
+  Bytes file = Header(600, 600, 0x81);
+  ColorTable(file, 4);
+  Image(file, 0, 0, 600, 600, 0, UncompressedCodes(pixels));
+  file.push_back(0x3B);
+
+  ReductionOptions options;
+  options.memoryBudget = 10 << 20;  // room for the frame, the frame cache and little more
+  cGIF byDefault;
+  const ReducedBytes plain = ReduceBytes(byDefault, file, options);
+  ASSERT_EQ(plain.status, ReductionStatus::Reduced);
+  options.best = true;
+  cGIF tight;
+  const ReducedBytes within = ReduceBytes(tight, file, options);
+  ASSERT_EQ(within.status, ReductionStatus::Reduced) << within.reason;
+  EXPECT_EQ(within.bytes, plain.bytes);
+  EXPECT_NE(within.note.find("--best would need about"), std::string::npos) << within.note;
+  // With room, --best runs.
+  options.memoryBudget = 64 << 20;
+  cGIF roomy;
+  const ReducedBytes best = ReduceBytes(roomy, file, options);
+  ASSERT_EQ(best.status, ReductionStatus::Reduced);
+  EXPECT_TRUE(best.note.empty()) << best.note;
+  EXPECT_NE(best.bytes, plain.bytes);
 }
 
 }  // namespace
