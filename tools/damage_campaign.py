@@ -10,6 +10,7 @@ the same inputs. A run counts as
   - too slow: still running after --timeout seconds;
   - over the memory budget: a peak resident size (GNU time %M) above --max-memory MiB (not
     checked with --sanitized, whose shadow memory is no part of the program's).
+The slowest run and the runs over 2 s of inputs under 1 MB are reported too.
 Every input that shows one is copied into OUT/findings. Exits 1 when there is any.
 
   tools/damage_campaign.py --cli build/release/cli/lumatrim-cli --out /tmp/campaign
@@ -95,7 +96,7 @@ def damage(data, rng):
 
 def run(cli, path, extra, timeout, env):
     with tempfile.NamedTemporaryFile() as times:
-        command = ['/usr/bin/time', '-f', '%M', '-o', times.name, cli, 'reduce', '-q', '--json',
+        command = ['/usr/bin/time', '-f', '%M %e', '-o', times.name, cli, 'reduce', '-q', '--json',
                    '-o', '-', *extra, path]
         # A session of its own, so that a run over the time is ended with the program it runs.
         child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -105,13 +106,14 @@ def run(cli, path, extra, timeout, env):
         except subprocess.TimeoutExpired:
             os.killpg(child.pid, 9)
             child.communicate()
-            return 'timeout', 0, ''
-        lines = open(times.name).read().split()
-        peak = int(lines[-1]) if lines and lines[-1].isdigit() else 0
+            return 'timeout', 0, 0.0, ''
+        words = open(times.name).read().split()
+        peak = int(words[-2]) if len(words) >= 2 and words[-2].isdigit() else 0
+        seconds = float(words[-1]) if words else 0.0
         err = err.decode(errors='replace')
         # time reports a child killed by a signal with an exit status of 128 + the signal.
         crashed = child.returncode not in (0, 1) or 'Sanitizer' in err or 'runtime error' in err
-        return ('crash' if crashed else 'ok'), peak, err
+        return ('crash' if crashed else 'ok'), peak, seconds, err
 
 
 def main():
@@ -139,8 +141,9 @@ def main():
     env.setdefault('ASAN_OPTIONS', 'detect_leaks=1')
     env.setdefault('UBSAN_OPTIONS', 'print_stacktrace=1')
 
-    counts = {'runs': 0, 'crash': 0, 'timeout': 0, 'memory': 0}
+    counts = {'runs': 0, 'crash': 0, 'timeout': 0, 'memory': 0, 'slow': 0}
     peak_max = (0, '')
+    slowest = (0.0, '')
     for i in range(args.count):
         source = rng.choice(sources)
         data = open(source, 'rb').read()
@@ -152,7 +155,7 @@ def main():
         path = os.path.join(inputs, name)
         open(path, 'wb').write(data)
         for extra in ([], ['--best']):
-            outcome, peak, err = run(args.cli, path, extra + ['--max-memory', str(args.max_memory)],
+            outcome, peak, seconds, err = run(args.cli, path, extra + ['--max-memory', str(args.max_memory)],
                                      args.timeout, env)
             counts['runs'] += 1
             label = ' '.join(extra) or 'default'
@@ -165,12 +168,18 @@ def main():
                 problem = 'memory %d MiB' % (peak // 1024)
             if peak > peak_max[0]:
                 peak_max = (peak, name + ' ' + label)
+            if seconds > slowest[0]:
+                slowest = (seconds, name + ' ' + label)
+            if seconds > 2 and len(data) < 1 << 20:
+                counts['slow'] += 1
             if problem:
                 shutil.copy(path, findings)
                 print('%s: %s %s %s' % (problem, name, label, err.strip()[-400:]), flush=True)
-    print('inputs %d, runs %d: %d crashes, %d over %gs, %d over %d MiB; largest peak %d MiB (%s)'
+    print('inputs %d, runs %d: %d crashes, %d over %gs, %d over %d MiB; largest peak %d MiB (%s); '
+          'slowest %.2f s (%s), %d over 2 s'
           % (args.count, counts['runs'], counts['crash'], counts['timeout'], args.timeout,
-             counts['memory'], args.max_memory, peak_max[0] // 1024, peak_max[1]))
+             counts['memory'], args.max_memory, peak_max[0] // 1024, peak_max[1], slowest[0],
+             slowest[1], counts['slow']))
     return 1 if counts['crash'] or counts['timeout'] or counts['memory'] else 0
 
 
