@@ -135,6 +135,8 @@ FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
   outcome.result.status = reduced.status;
   outcome.result.reason = reduced.reason;
   outcome.result.note = reduced.note;
+  outcome.result.cutShort = reduced.cutShort;
+  outcome.result.framesCutAtBadCode = reduced.framesCutAtBadCode;
   if (outcome.result.inputChanged) AddNote(outcome.result.note, kInputChangedNote);
   if (reduced.status != ReductionStatus::Reduced) return outcome;
   outcome.bytesReduced = reduced.bytes.size();
@@ -148,6 +150,11 @@ FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
 
   if (settings.verify) {
     outcome.verification = Verify(*bytes, reduced.bytes, settings.options.memoryBudget);
+    // Both are played as this program reads them; a frame cut at a bad code may show more in
+    // a decoder that reads on, and "the same" then holds for this reading only.
+    if (outcome.verification->outcome == PlaybackComparison::Same && reduced.framesCutAtBadCode) {
+      outcome.verification->reason = kVerifiedAsReadHere;
+    }
     // An output that looks different never takes the place of an input or reaches standard
     // output.
     if (outcome.verification->outcome == PlaybackComparison::Different &&

@@ -30,6 +30,11 @@ struct FileOutcome {
   std::string skipReason;                          // why the input was skipped, if it was
 };
 
+// The reason given with a check that found the output the same as an input with a frame cut at
+// a code that can't be decoded.
+inline constexpr const char* kVerifiedAsReadHere =
+    "the same as the input reads here, with its damaged frames cut at their bad codes";
+
 // Reduces input as settings ask; standardInput holds the bytes of "-".
 FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
                       std::span<const uint8_t> standardInput);

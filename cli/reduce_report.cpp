@@ -30,12 +30,14 @@ std::string ChangeText(uint64_t in, uint64_t out) {
   return text;
 }
 
-// ", verified", "  LOOKS DIFFERENT" or "  (not checked)" after the sizes.
+// ", verified", "  LOOKS DIFFERENT" or "  (not checked)" after the sizes; ", verified as read
+// here" when the input has frames that other decoders may read further.
 std::string VerificationText(const FileOutcome& outcome, bool inParentheses) {
   if (!outcome.verification) return "";
   switch (outcome.verification->outcome) {
     case PlaybackComparison::Same:
-      return inParentheses ? ", verified" : "";
+      if (!inParentheses) return "";
+      return outcome.verification->reason.empty() ? ", verified" : ", verified as read here";
     case PlaybackComparison::Different:
       return inParentheses ? "" : "  LOOKS DIFFERENT";
     case PlaybackComparison::NotChecked:
@@ -82,6 +84,7 @@ nlohmann::json JsonLine(const std::string& shownInput, const FileOutcome& outcom
   }
   if (settings.dryRun) line["dry_run"] = true;
   if (r.inputChanged) line["input_changed"] = true;
+  if (r.cutShort) line["cut_short"] = true;
   if (outcome.verification) {
     const PlaybackComparison& v = *outcome.verification;
     // true or false when checked, null when the playback could not be checked.

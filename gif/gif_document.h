@@ -43,6 +43,23 @@ Result<GifFileBytes> ReadGifFile(const std::string& path, uint64_t budget);
 // The same for a file already open, which stays open (to be asked later whether it changed).
 Result<GifFileBytes> ReadGifFile(InputFile& file, uint64_t budget);
 
+// Where a loaded file stops being whole. The reader reads on as far as it can; LoadNote says the
+// same in words. Frame numbers are those of the loaded document.
+struct LoadDamage {
+  bool endsEarly = false;   // the data ends before the trailer: the file was cut short
+  int16_t endsInFrame = 0;  // the frame whose data the end of the file cuts, 0 for none
+  // Frames whose codes stop before their last pixel: at the end code or the end of the data, or
+  // cut at a code the table does not hold yet (decoders that guess at it show more).
+  std::vector<int16_t> framesEndedEarly;
+  std::vector<int16_t> framesCutAtBadCode;
+  // Frames of those held smaller than they declare: what their data reached and the screen
+  // shows of them (the rest would be pixels of index 0 that nothing shows).
+  std::vector<int16_t> framesHeldSmaller;
+  // Frames of those held short on the screen too: they would have held millions of pixels of
+  // index 0 past their data (see HeldFrameSize).
+  std::vector<int16_t> framesHeldShort;
+};
+
 class cGIF {
  public:
   cGIF();
@@ -221,6 +238,8 @@ class cGIF {
   // What the last successful load left out, if anything (frames too large to hold, comments
   // past the 16-bit count); empty when the document holds all of the file.
   const std::string& LoadNote() const { return loadNote_; }
+  // What the last load found damaged; empty when the file was whole.
+  const LoadDamage& Damage() const { return loadDamage_; }
   // Why the last save answered false: the system's error text ("Permission denied", "File too
   // large"...), "not a regular file" for a target Save does not replace, or the value that does
   // not fit. Empty after a successful save and after a load.
@@ -275,6 +294,7 @@ class cGIF {
   bool pvReadStream(std::span<const uint8_t> Stream);
   void pvReadImage(ReadState& state);
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
+  void pvNoteDamage();
   // Writer helper (gif_writer.cpp): appends each text as one comment extension.
   static void pvWriteComments(std::vector<uint8_t>& out, const CommentList& comments);
   // The parts of a saved file: header, screen, global table and looping block (answering the
@@ -306,6 +326,7 @@ class cGIF {
   std::string loadError_;
   std::string loadNote_;
   size_t loadedBytes_ = 0;  // the size of the stream last loaded
+  LoadDamage loadDamage_;
   std::string saveError_;
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "files/input_file.h"
+#include "gif/frame_extent.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
 #include "gif/lzw_decoder.h"
@@ -50,6 +51,8 @@ struct cGIF::ReadState {
   int64_t framesLeftEmpty = 0;  // frames that alone need more than the budget
   bool commentsLeftOut = false;
   bool framesReplaced = false;  // images past 32767 replaced the last frame
+  bool sawTrailer = false;
+  bool chainCutOff = false;  // the chain read last ran past the end of the data
 
   uint8_t ByteAt(size_t i) const { return i < stream.size() ? stream[i] : 0; }
 
@@ -75,6 +78,7 @@ struct cGIF::ReadState {
                   stream.begin() + std::ptrdiff_t(last));
       position += count + 1;
     }
+    chainCutOff = position >= stream.size();
   }
 
   void SkipSubBlocks() {
@@ -166,6 +170,7 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
   Destroy();
   loadError_.clear();
   loadNote_.clear();
+  loadDamage_ = LoadDamage{};
   if (Stream.size() < 6) return false;
   if (std::memcmp(Stream.data(), "GIF", 3) != 0) return false;
   if (std::memcmp(Stream.data() + 3, "87a", 3) != 0 &&
@@ -230,6 +235,7 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
         return false;
       }
     } else if (introducer == kTrailer) {
+      state.sawTrailer = true;
       break;
     }
     // Steps over the terminator of the block just read, or over a byte that starts no block.
@@ -247,7 +253,66 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
   }
   if (state.framesReplaced) note("images past 32767 replaced the last frame");
   if (state.commentsLeftOut) note("comments past 32767 in one place were left out");
+  loadDamage_.endsEarly = !state.sawTrailer;
+  if (framesCount_ > 0) pvNoteDamage();
   return framesCount_ > 0;
+}
+
+namespace {
+
+// "frame 3", "frames 3 and 5", "frames 3, 5, 8 and 2 more".
+std::string FramesText(const std::vector<int16_t>& frames) {
+  constexpr size_t kNamed = 3;
+  std::string text = frames.size() == 1 ? "frame " : "frames ";
+  const size_t named = frames.size() > kNamed + 1 ? kNamed : frames.size();
+  for (size_t i = 0; i < named; ++i) {
+    if (i > 0) text += i + 1 == named && named == frames.size() ? " and " : ", ";
+    text += std::to_string(frames[i]);
+  }
+  if (named < frames.size()) text += " and " + std::to_string(frames.size() - named) + " more";
+  return text;
+}
+
+}  // namespace
+
+void cGIF::pvNoteDamage() {
+  const auto note = [this](const std::string& text) {
+    loadNote_ += (loadNote_.empty() ? "" : "; ") + text;
+  };
+  const LoadDamage& d = loadDamage_;
+  if (d.endsInFrame > 0) {
+    note("the file ends early, in frame " + std::to_string(d.endsInFrame));
+  } else if (d.endsEarly) {
+    note("the file ends early, before its trailer");
+  }
+  // A frame the end of the file cut is said above already.
+  std::vector<int16_t> endedEarly;
+  for (int16_t n : d.framesEndedEarly) {
+    if (n != d.endsInFrame) endedEarly.push_back(n);
+  }
+  if (!endedEarly.empty()) {
+    note("the data of " + FramesText(endedEarly) + " ends before the last pixel");
+  }
+  if (!d.framesCutAtBadCode.empty()) {
+    note(FramesText(d.framesCutAtBadCode) + (d.framesCutAtBadCode.size() == 1 ? " is" : " are") +
+         " cut at a code that can't be decoded (some decoders read on and show more)");
+  }
+  std::vector<int16_t> pastTheScreen;
+  for (int16_t n : d.framesHeldSmaller) {
+    if (std::find(d.framesHeldShort.begin(), d.framesHeldShort.end(), n) ==
+        d.framesHeldShort.end()) {
+      pastTheScreen.push_back(n);
+    }
+  }
+  if (!pastTheScreen.empty()) {
+    note(FramesText(pastTheScreen) + (pastTheScreen.size() == 1 ? " is" : " are") +
+         " kept as far as the data and the screen reach (the rest is index 0 past the screen)");
+  }
+  if (!d.framesHeldShort.empty()) {
+    note(FramesText(d.framesHeldShort) + (d.framesHeldShort.size() == 1 ? " is" : " are") +
+         " kept as far as the data reaches: the rest would be millions of pixels of index 0, "
+         "so it shows what lies under it");
+  }
 }
 
 void cGIF::pvReadImage(ReadState& state) {
@@ -296,13 +361,32 @@ void cGIF::pvReadImage(ReadState& state) {
     frame.palette = globalPalette_;
   }
 
+  const uint8_t codeSize = state.ByteAt(state.position);
+  ++state.position;
+  state.ReadSubBlocks();
+  if (state.chainCutOff) loadDamage_.endsInFrame = n;
+
+  // What the data holds decides how much of the frame is held: all of it, unless the data stops
+  // before the last pixel (then what it reached and what the screen shows).
+  const FrameSize declared{frame.declaredWidth, frame.declaredHeight};
+  const mGIFLZWDec::StreamExtent extent = mGIFLZWDec::MeasureStream(
+      uint64_t(declared.width) * uint64_t(declared.height), codeSize, state.data);
+  if (extent.end == mGIFLZWDec::StreamEnd::EndedEarly) loadDamage_.framesEndedEarly.push_back(n);
+  if (extent.end == mGIFLZWDec::StreamEnd::BadCode) loadDamage_.framesCutAtBadCode.push_back(n);
+  const FramePlace place{uint16_t(frame.left), uint16_t(frame.top), uint16_t(ScreenWidth()),
+                         uint16_t(ScreenHeight())};
+  const HeldFrame kept = HeldFrameSize(declared, place, frame.interlaced, extent);
+  const FrameSize held = kept.size;
+  if (held != declared) loadDamage_.framesHeldSmaller.push_back(n);
+  if (kept.leavesOutShownPixels) loadDamage_.framesHeldShort.push_back(n);
+
   // Surfaces: a frame whose size can't be held keeps surfaces without pixels. So does one that
-  // alone needs more than the memory budget: a few stray bytes can declare 65535 x 65535 pixels,
-  // and that must not cost the good frames around it. Beyond that the file must fit: its packed
-  // frames together with the two frames a step of the passes holds at once.
-  const uint64_t rowBytes = (uint64_t(frame.declaredWidth) + 3) / 4 * 4;
-  const uint64_t maskRowBytes = (uint64_t(frame.declaredWidth) + 31) / 32 * 4;
-  const uint64_t frameBytes = (rowBytes + maskRowBytes) * frame.declaredHeight;
+  // alone needs more than the memory budget: that must not cost the good frames around it.
+  // Beyond that the file must fit: its packed frames together with the two frames a step of the
+  // passes holds at once.
+  const uint64_t rowBytes = (uint64_t(held.width) + 3) / 4 * 4;
+  const uint64_t maskRowBytes = (uint64_t(held.width) + 31) / 32 * 4;
+  const uint64_t frameBytes = (rowBytes + maskRowBytes) * uint64_t(held.height);
   if (frameBytes > memoryBudget_) {
     ++state.framesLeftEmpty;
   } else {
@@ -312,16 +396,12 @@ void cGIF::pvReadImage(ReadState& state) {
     }
     state.previousFrameBytes = frameBytes;
     try {
-      frame.pixels->CreateBlankSurfaces(frame.declaredWidth, frame.declaredHeight);
+      frame.pixels->CreateBlankSurfaces(held.width, held.height);
     } catch (const OverflowError&) {
       frame.pixels->ImageForChanging()->Destroy();
       frame.pixels->MaskForChanging()->Destroy();
     }
   }
-
-  const uint8_t codeSize = state.ByteAt(state.position);
-  ++state.position;
-  state.ReadSubBlocks();
   pvLoadFrameImage(n, codeSize, state.data);
 }
 

@@ -87,6 +87,22 @@ class PixelSink {
   uint8_t* row_;
 };
 
+// Counts the pixels a code stream would put out, up to the frame's size, without writing any.
+class PixelCounter {
+ public:
+  explicit PixelCounter(uint64_t framePixels) : framePixels_(framePixels) {}
+
+  bool Done() const { return count_ >= framePixels_; }
+  void Put(const uint8_t* /*pixels*/, int n) {
+    count_ = std::min(count_ + uint64_t(n), framePixels_);
+  }
+  uint64_t Count() const { return count_; }
+
+ private:
+  uint64_t framePixels_;
+  uint64_t count_ = 0;
+};
+
 // The code table and the decoding loop. One object per image.
 class Decoder {
  public:
@@ -99,7 +115,9 @@ class Decoder {
     }
   }
 
-  void Run(PixelSink& sink) {
+  // Decodes into sink until the frame is complete or the stream ends; answers why it stopped.
+  template <class Sink>
+  StreamEnd Run(Sink& sink) {
     Reset();
     int code = reader_.Read(width_);
     // Streams open with a clear code; a stream that opens with a pixel is decoded from there.
@@ -108,10 +126,11 @@ class Decoder {
       if (code == clear_) {
         Reset();
       } else if (!Decode(code, sink)) {
-        return;
+        return StreamEnd::BadCode;
       }
       code = reader_.Read(width_);
     }
+    return sink.Done() ? StreamEnd::Complete : StreamEnd::EndedEarly;
   }
 
  private:
@@ -122,7 +141,8 @@ class Decoder {
   }
 
   // Decodes one code other than clear and end; answers false when decoding must stop.
-  bool Decode(int code, PixelSink& sink) {
+  template <class Sink>
+  bool Decode(int code, Sink& sink) {
     if (old_ < 0) {
       // The first code after a clear must be a pixel.
       if (code >= clear_ || code > 255) return false;
@@ -178,6 +198,9 @@ class Decoder {
     sink.Put(stack_, length);
   }
 
+  // Counting needs only the string's length.
+  void Emit(int code, PixelCounter& counter) { counter.Put(nullptr, length_[code]); }
+
   CodeReader reader_;
   const int clear_;
   const int end_;
@@ -203,6 +226,15 @@ void DecodeFrame(cDIB& surface, bool interlaced, uint8_t m, std::span<const uint
   if (sink.Done()) return;
   auto decoder = std::make_unique<Decoder>(m, data);
   decoder->Run(sink);
+}
+
+StreamExtent MeasureStream(uint64_t framePixels, uint8_t m, std::span<const uint8_t> data) {
+  if (framePixels == 0) return {0, StreamEnd::Complete};
+  if (m > 11) return {0, StreamEnd::BadCode};
+  PixelCounter counter(framePixels);
+  auto decoder = std::make_unique<Decoder>(m, data);
+  const StreamEnd end = decoder->Run(counter);
+  return {counter.Count(), end};
 }
 
 }  // namespace lumatrim::mGIFLZWDec

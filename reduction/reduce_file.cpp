@@ -1,11 +1,64 @@
 #include "reduction/reduce_file.h"
 
+#include <algorithm>
+
 #include "best/smallest.h"
 #include "files/whole_file.h"
+#include "gif/frame_numbers.h"
 
 namespace lumatrim {
 
+void AddNote(std::string& note, const std::string& more) {
+  if (more.empty()) return;
+  note += note.empty() ? more : "; " + more;
+}
+
 namespace {
+
+// What --best holds besides the default pipeline's memory. Writing a frame: its pixels, its
+// choices, the choices with the gaps of rows filled and its alternatives unpacked, in writing
+// order, a byte a pixel each.
+constexpr uint64_t kEncodingBytesPerFramePixel = 4;
+// Playing the screen: 4 bytes a screen pixel, twice over under a frame with disposal 3 (the
+// amount it checks for itself), and for the frame in hand what lies under it (4 bytes a pixel),
+// what each pixel needs (2) and its alternatives both ways (1 each).
+constexpr uint64_t kPlayingBytesPerScreenPixel = 8;
+constexpr uint64_t kPlayingBytesPerFramePixel = 8;
+
+// How --best may run within the memory budget.
+struct BestPlan {
+  bool fits = false;       // false: the default pipeline instead
+  uint64_t needed = 0;     // bytes --best needs at the least (without playing the screen)
+  uint64_t screen = 0;     // what --best is given to play the screen in: it plays when that fits
+  bool secondTry = false;  // room for a second copy of the document (palettes grown)
+};
+
+BestPlan PlanBest(const cGIF& oGIF, std::span<const uint8_t> input, uint64_t budget) {
+  uint64_t largestPixels = 0;
+  for (int16_t n : AllFrames(oGIF)) {
+    largestPixels = std::max(
+        largestPixels, uint64_t(oGIF.FrameSurfaceWidth(n)) * uint64_t(oGIF.FrameSurfaceHeight(n)));
+  }
+  // What the default pipeline holds: the packed frames, the frames kept unpacked and the two a
+  // step works on (a byte of image and a bit of mask a pixel); and the input.
+  const uint64_t frames =
+      oGIF.Frames().PackedBytes() + oGIF.FrameCacheSize() + 2 * (largestPixels + largestPixels / 8);
+  const uint64_t held = input.size() + frames;
+  const uint64_t encoding = kEncodingBytesPerFramePixel * largestPixels;
+  BestPlan plan;
+  plan.needed = held + encoding;
+  if (plan.needed > budget) return plan;
+  plan.fits = true;
+  const uint64_t screenPixels =
+      uint64_t(uint16_t(oGIF.ScreenWidth())) * uint64_t(uint16_t(oGIF.ScreenHeight()));
+  const uint64_t playing =
+      kPlayingBytesPerScreenPixel * screenPixels + kPlayingBytesPerFramePixel * largestPixels;
+  const bool plays = held + playing <= budget;
+  // The room left once the frame in hand is counted; the screen alone is checked against it.
+  plan.screen = plays ? budget - held - kPlayingBytesPerFramePixel * largestPixels : 0;
+  plan.secondTry = held + frames + std::max(encoding, plays ? playing : 0) <= budget;
+  return plan;
+}
 
 // Loads input into oGIF; false, with the reason in reduced, when it is not a GIF it can read.
 bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
@@ -26,14 +79,33 @@ bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& op
     return false;
   }
   reduced.note = oGIF.LoadNote();
+  reduced.cutShort = oGIF.Damage().endsEarly;
+  reduced.framesCutAtBadCode = !oGIF.Damage().framesCutAtBadCode.empty();
   return true;
+}
+
+// --best within the memory budget: the screen is played only where it fits beside the rest, a
+// second way is tried only where a second copy of the document fits too, and a file --best can't
+// work on within the budget is reduced as by default, with a note.
+Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, std::span<const uint8_t> input,
+                                            const ReductionOptions& options,
+                                            ReducedBytes& reduced) {
+  const BestPlan plan = PlanBest(oGIF, input, options.memoryBudget);
+  if (!plan.fits) {
+    AddNote(reduced.note, "--best would need about " + std::to_string((plan.needed >> 20) + 1) +
+                              " MiB, more than the memory budget: reduced as without it");
+    return OptimizeToBytes(oGIF, options);
+  }
+  ReductionOptions within = options;
+  within.memoryBudget = plan.screen;
+  return best::SmallestBytes(oGIF, within, plan.secondTry ? input : std::span<const uint8_t>());
 }
 
 // Reduces the loaded document; input is what it was loaded from.
 void Reduce(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
             ReducedBytes& reduced) {
   Result<std::vector<uint8_t>> bytes =
-      options.best ? best::SmallestBytes(oGIF, options, input) : OptimizeToBytes(oGIF, options);
+      options.best ? SmallestWithin(oGIF, input, options, reduced) : OptimizeToBytes(oGIF, options);
   if (!bytes) {
     reduced.status = ReductionStatus::NotSaved;
     reduced.reason = bytes.reason();
@@ -61,11 +133,6 @@ ReducedBytes ReadAndReduce(cGIF& oGIF, const std::string& inputPath, const std::
 }
 
 }  // namespace
-
-void AddNote(std::string& note, const std::string& more) {
-  if (more.empty()) return;
-  note += note.empty() ? more : "; " + more;
-}
 
 ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal) {
@@ -103,6 +170,8 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const Plann
   result.status = reduced.status;
   result.reason = reduced.reason;
   result.note = reduced.note;
+  result.cutShort = reduced.cutShort;
+  result.framesCutAtBadCode = reduced.framesCutAtBadCode;
   if (result.inputChanged) AddNote(result.note, kInputChangedNote);
   if (reduced.status != ReductionStatus::Reduced) return result;
   if (Status written = WriteWholeFile(output.path, reduced.bytes); !written) {

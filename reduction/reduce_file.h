@@ -25,6 +25,12 @@ struct ReducedBytes {
   // and why.
   std::string reason;
   std::string note;  // what the load left out of a file that was reduced, if anything
+  // The input ends before its trailer (cut short while written or copied): the output shows
+  // what it holds. The note says so too.
+  bool cutShort = false;
+  // Some frame of the input is cut at a code that can't be decoded: the output shows the input
+  // as it reads here, and decoders that read on may show more of the input.
+  bool framesCutAtBadCode = false;
 };
 
 // Loads input into oGIF and reduces it with options. A refusal (why the output may not be made)
@@ -52,6 +58,8 @@ struct ReductionResult {
   // The input's size or time changed while it was read: the output shows what was read, which
   // may be neither the old file nor the new one. The note says so too.
   bool inputChanged = false;
+  bool cutShort = false;            // as in ReducedBytes
+  bool framesCutAtBadCode = false;  // as in ReducedBytes
 };
 
 // The note of an input that changed while it was read.

@@ -190,7 +190,7 @@ TEST(GifReaderTest, OddFrames) {
 }
 
 TEST(GifReaderTest, WideFramesAreUnsigned) {
-  Bytes file = Header(1, 1);
+  Bytes file = Header(40000, 1);
   Image(file, 0, 0, 40000, 1, 0, UncompressedCodes({1, 2}));
   cGIF gif;
   ASSERT_TRUE(gif.LoadFromStream(file));
@@ -227,20 +227,24 @@ TEST(GifReaderTest, ImageCountStopsAt32767) {
 }
 
 TEST(GifReaderTest, MemoryBudget) {
-  // Good frames, then one stray descriptor declaring 65535 x 65535 with a few bytes of data: that
-  // frame keeps no pixels, the good frames stay.
-  Bytes file = Header(2, 1, 0x80);
+  // Good frames, then one stray descriptor declaring 2000 x 2000 pixels over a screen as large,
+  // with a few bytes of data: held whole it would need more than the budget, so that frame keeps
+  // no pixels, and the good frames stay.
+  Bytes file = Header(2000, 2000, 0x80);
   ColorTable(file, 2);
   Image(file, 0, 0, 2, 1, 0, UncompressedCodes({1, 0}));
-  Image(file, 0, 0, 65535, 65535, 0, UncompressedCodes({1}));
+  Image(file, 0, 0, 2000, 2000, 0, UncompressedCodes({1}));
   Image(file, 1, 0, 1, 1, 0, UncompressedCodes({0}));
   cGIF gif;
+  gif.MemoryBudget(1 << 20);
   ASSERT_TRUE(gif.LoadFromStream(file));
   ASSERT_EQ(gif.FramesCount(), 3);
   EXPECT_EQ(gif.FrameDIBXOR(1)->PixelColor(0, 0), RGB(1, 2, 3));
   EXPECT_EQ(gif.FrameDIBXOR(2)->hDIB(), 0u);
-  EXPECT_EQ(gif.FrameWidth(2), 65535);
+  EXPECT_EQ(gif.FrameWidth(2), 2000);
   EXPECT_EQ(gif.FrameDIBXOR(3)->Width(), 1);
+  EXPECT_NE(gif.LoadNote().find("keep none"), std::string::npos);
+  gif.MemoryBudget(cGIF::kDefaultMemoryBudget);
 
   // Frames that fit one by one but not together make the file too large.
   gif.MemoryBudget(1 << 20);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "gif/lzw_decoder.h"
@@ -181,6 +182,68 @@ TEST(LzwDecoderTest, StringsSpanRowsAndDoNothingWithoutASurface) {
   EXPECT_EQ(deep.lpBits()[0], 0);
   cDIB none;
   mGIFLZWDec::DecodeFrame(none, false, 2, PackCodes({{4, 3}, {1, 3}, {5, 3}}));
+}
+
+// How many pixels decoding wrote into a plain frame: they come first, the rest keep the mark.
+uint64_t WrittenPixels(int width, int height, int m, const Bytes& data) {
+  constexpr uint8_t kUnset = 0xEE;
+  cDIB surface;
+  EXPECT_TRUE(surface.Create(width, height, 8));
+  std::fill_n(surface.lpBits(), size_t(surface.BytesPerScanline()) * size_t(height), kUnset);
+  mGIFLZWDec::DecodeFrame(surface, false, uint8_t(m), data);
+  uint64_t written = 0;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = surface.lpBits() + y * surface.BytesPerScanline();
+    written += uint64_t(std::count_if(row, row + width, [](uint8_t p) { return p != kUnset; }));
+  }
+  return written;
+}
+
+TEST(LzwDecoderTest, MeasuringAStreamAgreesWithDecodingIt) {
+  using mGIFLZWDec::StreamEnd;
+  struct Case {
+    const char* what;
+    int width, height, m;
+    Bytes data;
+    StreamEnd end;
+  };
+  CodeStream longest(2);
+  longest.Clear();
+  longest.Code(0);
+  for (int code = 6; longest.next() < 4096; ++code) longest.Code(code);
+  longest.Code(4095);
+  longest.End();
+  const std::vector<Case> cases = {
+      {"end code before the last pixel", 4, 1, 2, PackCodes({{4, 3}, {1, 3}, {6, 3}, {5, 3}}),
+       StreamEnd::EndedEarly},
+      {"more codes than pixels", 3, 1, 2, PackCodes({{4, 3}, {1, 3}, {1, 3}, {1, 3}, {1, 4}}),
+       StreamEnd::Complete},
+      {"data that runs out", 10, 10, 8, Literals(8, Bytes(37, 3), false), StreamEnd::EndedEarly},
+      {"no data", 2, 2, 2, {}, StreamEnd::EndedEarly},
+      {"first code no pixel", 2, 1, 8, PackCodes({{256, 9}, {300, 9}, {1, 9}}), StreamEnd::BadCode},
+      {"code past the next free code", 3, 1, 2, PackCodes({{4, 3}, {2, 3}, {7, 3}, {1, 3}}),
+       StreamEnd::BadCode},
+      {"code size past the table", 2, 1, 12, Bytes(16, 0x11), StreamEnd::BadCode},
+      {"strings up to the longest", 3000, 3000, 2, longest.bytes(), StreamEnd::EndedEarly},
+      {"strings up to the longest, cut", 5000, 2, 2, longest.bytes(), StreamEnd::Complete},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const mGIFLZWDec::StreamExtent extent =
+        mGIFLZWDec::MeasureStream(uint64_t(c.width) * uint64_t(c.height), uint8_t(c.m), c.data);
+    EXPECT_EQ(extent.pixels, WrittenPixels(c.width, c.height, c.m, c.data));
+    EXPECT_EQ(extent.end, c.end);
+  }
+  // Counting reaches the size of a frame far too large to decode into, at one step a code.
+  CodeStream run(8);
+  run.Clear();
+  run.Code(7);
+  for (int code = 258; run.next() < 4096; ++code) run.Code(code);
+  const mGIFLZWDec::StreamExtent huge =
+      mGIFLZWDec::MeasureStream(65535ull * 65535ull, 8, run.bytes());
+  EXPECT_EQ(huge.end, StreamEnd::EndedEarly);
+  EXPECT_EQ(huge.pixels, uint64_t(3839) * 3840 / 2);  // strings of 1 to 3839 pixels
+  EXPECT_EQ(mGIFLZWDec::MeasureStream(0, 2, {}).end, StreamEnd::Complete);
 }
 
 }  // namespace
