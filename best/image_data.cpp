@@ -8,6 +8,7 @@
 
 #include "best/lzw_encoder_choices.h"
 #include "gif/interlace.h"
+#include "optimizer/pixel_grid.h"
 
 namespace lumatrim::best {
 
@@ -100,16 +101,12 @@ void Gather(const cGIF& gif, int16_t n, const PixelAlternatives& alternatives, V
             Values& choices) {
   pixels.clear();
   choices.clear();
-  const std::shared_ptr<const cDIB> surface = gif.FrameDIBXOR(n);
-  if (surface->BPP() != 8 || surface->lpBits() == nullptr || surface->Width() <= 0 ||
-      surface->Height() <= 0) {
-    return;
-  }
-  const size_t width = size_t(surface->Width());
-  const bool offered = alternatives.size() == width * size_t(surface->Height());
-  for (InterlaceRows rows(surface->Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
-    const uint8_t* row =
-        surface->lpBits() + size_t(rows.Row()) * size_t(surface->BytesPerScanline());
+  const PixelView surface = MapDIBPixels(gif.FrameDIBXOR(n));
+  if (surface.Width() <= 0 || surface.Height() <= 0) return;
+  const size_t width = size_t(surface.Width());
+  const bool offered = alternatives.size() == width * size_t(surface.Height());
+  for (InterlaceRows rows(surface.Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
+    const uint8_t* row = surface.Row(rows.Row());
     pixels.insert(pixels.end(), row, row + width);
     if (offered) {
       const auto from = alternatives.begin() + std::ptrdiff_t(size_t(rows.Row()) * width);

@@ -1,7 +1,6 @@
 #include "best/smallest.h"
 
 #include <exception>
-#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -35,12 +34,12 @@ class FrameDataWriter {
 };
 
 struct Optimized {
-  std::optional<FrameDataWriter> writer;
+  FrameDataWriter writer;
   bool paletteFull = false;
 };
 
 // Runs the passes over a loaded document; answers the writer of its image data.
-Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
+Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
   // A background index that names no colour of the loaded file must not come to name one.
   const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
@@ -48,21 +47,21 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
   MergeRepeatedColors(oGIF);
   OptimizePalettes(oGIF, backgroundNamesColor);
   if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
-  auto frames = ReduceFrames(oGIF, options.memoryBudget, growPalettes);
-  if (!frames) {
+  ReducedFrames frames;
+  if (ScreenFitsBudget(oGIF, options.memoryBudget)) {
+    Result<ReducedFrames> reduced = ReduceFrames(oGIF, growPalettes);
+    if (!reduced) return Failure{reduced.reason()};
+    frames = std::move(*reduced);
+  } else {
     // A screen too large to play: the default frame passes, which need no screen.
     if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, CropChangedArea);
     CropTransparentBorders(oGIF);
-    frames.emplace();
   }
 
   FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
-  Optimized optimized;
-  optimized.paletteFull = frames->paletteFull;
-  OrderGlobalPalette(oGIF, frames->alternatives);
-  LowerTransparentIndices(oGIF, frames->alternatives);
-  optimized.writer.emplace(EncodeFrames(oGIF, frames->alternatives));
-  return optimized;
+  OrderGlobalPalette(oGIF, frames.alternatives);
+  LowerTransparentIndices(oGIF, frames.alternatives);
+  return Optimized{FrameDataWriter(EncodeFrames(oGIF, frames.alternatives)), frames.paletteFull};
 }
 
 }  // namespace
@@ -70,20 +69,22 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
 Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
                                            std::span<const uint8_t> input) {
   try {
-    Optimized tight = Optimize(oGIF, options, false);
+    Result<Optimized> tight = Optimize(oGIF, options, false);
+    if (!tight) return Failure{tight.reason()};
     std::vector<uint8_t> tightBytes;
-    if (!oGIF.SaveToMemory(tightBytes, std::ref(*tight.writer))) {
+    if (!oGIF.SaveToMemory(tightBytes, std::ref(tight->writer))) {
       return Failure{oGIF.SaveError()};
     }
-    if (tight.paletteFull && !input.empty()) {
+    if (tight->paletteFull && !input.empty()) {
       // Some frame had no index to spare for transparency: try again with palettes grown by an
       // entry where that helps, and keep whichever file is smaller.
       cGIF grown;
       grown.MemoryBudget(options.memoryBudget);
       std::vector<uint8_t> grownBytes;
       if (grown.LoadFromStream(input)) {
-        Optimized roomy = Optimize(grown, options, true);
-        if (grown.SaveToMemory(grownBytes, std::ref(*roomy.writer)) &&
+        // A second way that fails leaves the first, which is whole.
+        Result<Optimized> roomy = Optimize(grown, options, true);
+        if (roomy && grown.SaveToMemory(grownBytes, std::ref(roomy->writer)) &&
             grownBytes.size() < tightBytes.size()) {
           return grownBytes;
         }
