@@ -1,12 +1,15 @@
 #include "best/frames.h"
-#include "gif/frame_numbers.h"
 
 #include <algorithm>
 #include <array>
 #include <exception>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 
+#include "best/screen.h"
+#include "gif/color_table.h"
+#include "gif/frame_numbers.h"
 #include "gif/geometry.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
@@ -15,137 +18,32 @@ namespace lumatrim::best {
 
 namespace {
 
-// Canvas values: red, green and blue in the low 24 bits for a colour; a value with a high byte
-// for a spot where nothing is shown.
-constexpr uint32_t kNothingShown = 0xFF000000;
+using mGIFOptimizer::TakenAway;
 
 // Per pixel of a frame, what it may be sent as: an index (0 to 255) or the frame's transparent
 // index, whichever that turns out to be.
 constexpr uint16_t kTransparentWillDo = 256;
 
-uint32_t ColorOf(const uint8_t* palette, uint8_t index) {
-  const uint8_t* entry = palette + 4 * size_t(index);
-  return uint32_t(entry[2]) | (uint32_t(entry[1]) << 8) | (uint32_t(entry[0]) << 16);
-}
+// The palette frame n draws with, and its transparent index (-1 for none).
+struct FrameColors {
+  const uint8_t* store;
+  int entries;
+  int transparent;
 
-int PaletteBits(int entries) {
-  int bits = 1;
-  while (bits < 8 && (1 << bits) < entries) ++bits;
-  return bits;
-}
+  FrameColors(const cGIF& gif, int16_t n)
+      : store(gif.LocalPaletteUsed(n) ? gif.lpFramePalette(n) : gif.lpGlobalPalette()),
+        entries(gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries()),
+        transparent(gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1) {}
 
-// What the screen shows, frame after frame, as a viewer plays the document.
-class Screen {
- public:
-  Screen(int32_t width, int32_t height)
-      : width_(width), height_(height), pixels_(size_t(width) * size_t(height), kNothingShown) {}
-
-  int32_t Width() const { return width_; }
-  int32_t Height() const { return height_; }
-  uint32_t At(int32_t x, int32_t y) const {
-    return pixels_[size_t(y) * size_t(width_) + size_t(x)];
-  }
-
-  // The part of the screen frame n covers; nothing for a frame without 8-bit pixels, which
-  // viewers neither draw nor take away.
-  Rect ClipOf(const cGIF& gif, int16_t n) const {
-    if (gif.FrameDIBXOR(n)->BPP() != 8) return Rect{};
-    return Intersect(Geometry(gif).Frame(n), Rect{0, 0, width_, height_});
-  }
-
-  // Draws frame n and answers what lay under it.
-  std::vector<uint32_t> Draw(const cGIF& gif, int16_t n) {
-    const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
-    const int32_t left = Geometry(gif).FrameLeft(n);
-    const int32_t top = Geometry(gif).FrameTop(n);
-    const Rect clip = ClipOf(gif, n);
-    std::vector<uint32_t> under = Copy(clip);
-    if (image->BPP() == 8 && image->lpBits() != nullptr && !clip.Empty()) {
-      const uint8_t* palette =
-          gif.LocalPaletteUsed(n) ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
-      const bool transparent = gif.FrameUseTransparentColor(n);
-      const uint8_t t = gif.FrameTransparentColorIndex(n);
-      for (int32_t y = clip.top; y < clip.bottom; ++y) {
-        const uint8_t* row = image->lpBits() + size_t(y - top) * size_t(image->BytesPerScanline());
-        uint32_t* out = &pixels_[size_t(y) * size_t(width_)];
-        for (int32_t x = clip.left; x < clip.right; ++x) {
-          const uint8_t index = row[x - left];
-          if (!(transparent && index == t)) out[x] = ColorOf(palette, index);
-        }
-      }
-    }
-    return under;
-  }
-
-  // Takes frame n away as its disposal says, once its time is up.
-  void TakeAway(const cGIF& gif, int16_t n, const std::vector<uint32_t>& under) {
-    const int32_t disposal = gif.FrameDisposalMethod(n);
-    if (disposal == 2) {
-      Fill(ClipOf(gif, n), kNothingShown);
-    } else if (disposal == 3) {
-      Restore(ClipOf(gif, n), under);
-    }
-  }
-
-  // Whether frame next draws a colour wherever frame n's rectangle now shows one: then clearing
-  // that rectangle before next is drawn changes nothing that is seen.
-  bool Covers(const cGIF& gif, int16_t n, int16_t next) const {
-    const Rect clip = ClipOf(gif, n);
-    const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(next);
-    if (image->BPP() != 8 || image->lpBits() == nullptr) return false;
-    const int32_t left = Geometry(gif).FrameLeft(next);
-    const int32_t top = Geometry(gif).FrameTop(next);
-    const bool transparent = gif.FrameUseTransparentColor(next);
-    const uint8_t t = gif.FrameTransparentColorIndex(next);
-    for (int32_t y = clip.top; y < clip.bottom; ++y) {
-      for (int32_t x = clip.left; x < clip.right; ++x) {
-        if (At(x, y) == kNothingShown) continue;
-        if (x < left || y < top || x >= left + image->Width() || y >= top + image->Height()) {
-          return false;
-        }
-        const uint8_t index =
-            image->lpBits()[size_t(y - top) * size_t(image->BytesPerScanline()) + size_t(x - left)];
-        if (transparent && index == t) return false;
-      }
-    }
-    return true;
-  }
-
- private:
-  std::vector<uint32_t> Copy(const Rect& clip) const {
-    std::vector<uint32_t> copy;
-    for (int32_t y = clip.top; y < clip.bottom; ++y) {
-      const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
-      copy.insert(copy.end(), row + clip.left, row + clip.right);
-    }
-    return copy;
-  }
-  void Fill(const Rect& clip, uint32_t value) {
-    for (int32_t y = clip.top; y < clip.bottom; ++y) {
-      const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
-      std::fill(row + clip.left, row + clip.right, value);
-    }
-  }
-  void Restore(const Rect& clip, const std::vector<uint32_t>& copy) {
-    auto from = copy.begin();
-    for (int32_t y = clip.top; y < clip.bottom; ++y) {
-      const auto row = pixels_.begin() + std::ptrdiff_t(size_t(y) * size_t(width_));
-      std::copy(from, from + (clip.right - clip.left), row + clip.left);
-      from += clip.right - clip.left;
-    }
-  }
-
-  int32_t width_;
-  int32_t height_;
-  std::vector<uint32_t> pixels_;
+  bool IsTransparent(uint8_t index) const { return int(index) == transparent; }
 };
 
 // The first index of each colour of a palette, leaving out the transparent index.
 class ColorIndex {
  public:
-  ColorIndex(const uint8_t* palette, int entries, int transparent) {
-    for (int i = std::min(entries, 256) - 1; i >= 0; --i) {
-      if (i != transparent) first_[ColorOf(palette, uint8_t(i))] = uint8_t(i);
+  explicit ColorIndex(const FrameColors& colors) {
+    for (int i = std::min(colors.entries, 256) - 1; i >= 0; --i) {
+      if (i != colors.transparent) first_[EntryColor(colors.store, uint8_t(i))] = uint8_t(i);
     }
   }
   // The index of color, or -1 when the palette lacks it.
@@ -158,10 +56,6 @@ class ColorIndex {
   std::unordered_map<uint32_t, uint8_t> first_;
 };
 
-bool TakenAway(int32_t disposal) {
-  return disposal == 2 || disposal == 3;
-}
-
 // What one frame needs: per pixel (row by row, the frame's width a row) what it may be sent as,
 // and the rectangle around the pixels that change the screen.
 struct FrameNeeds {
@@ -172,58 +66,44 @@ struct FrameNeeds {
   Rect overShown;
 };
 
-void Include(Rect& r, int32_t x, int32_t y) {
-  if (r.Empty()) {
-    r = Rect{x, y, x + 1, y + 1};
-    return;
-  }
-  r.left = std::min(r.left, x);
-  r.top = std::min(r.top, y);
-  r.right = std::max(r.right, x + 1);
-  r.bottom = std::max(r.bottom, y + 1);
-}
-
 FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
-  const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
-  const int32_t width = image->Width();
-  const int32_t height = image->Height();
-  const int32_t left = Geometry(gif).FrameLeft(n);
-  const int32_t top = Geometry(gif).FrameTop(n);
-  const bool local = gif.LocalPaletteUsed(n);
-  const uint8_t* palette = local ? gif.lpFramePalette(n) : gif.lpGlobalPalette();
-  const int entries = local ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
-  const bool transparent = gif.FrameUseTransparentColor(n);
-  const uint8_t t = gif.FrameTransparentColorIndex(n);
-  const ColorIndex colors(palette, entries, transparent ? t : -1);
+  const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
+  const int32_t width = image.Width();
+  const int32_t height = image.Height();
+  const Rect frame = Geometry(gif).Frame(n);
+  const FrameColors colors(gif, n);
+  const ColorIndex firstIndex(colors);
+  const auto shownAt = [&](int32_t x, int32_t y) {
+    return screen.At(frame.left + x, frame.top + y);
+  };
 
   FrameNeeds needs;
   needs.choice.resize(size_t(width) * size_t(height));
-  int32_t x0 = width, y0 = height, x1 = -1, y1 = -1;
   for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = image->lpBits() + size_t(y) * size_t(image->BytesPerScanline());
+    const uint8_t* row = image.Row(y);
     uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
     for (int32_t x = 0; x < width; ++x) {
       const uint8_t index = row[x];
-      const uint32_t shown = screen.At(left + x, top + y);
+      const uint32_t shown = shownAt(x, y);
       choice[x] = index;
-      if (shown != kNothingShown) Include(needs.overShown, x, y);
-      if (transparent && index == t) {
+      if (colors.IsTransparent(index)) {
         // Shows what is there; so does any index of the colour that is there.
         if (shown != kNothingShown) {
-          const int same = colors.Find(shown);
+          const int same = firstIndex.Find(shown);
           if (same >= 0) choice[x] = uint16_t(same);
         }
-      } else if (ColorOf(palette, index) == shown) {
+      } else if (EntryColor(colors.store, index) == shown) {
         choice[x] = kTransparentWillDo;
-      } else {
-        x0 = std::min(x0, x);
-        x1 = std::max(x1, x);
-        y0 = std::min(y0, y);
-        y1 = std::max(y1, y);
       }
     }
   }
-  if (x1 >= 0) needs.changed = Rect{x0, y0, x1 + 1, y1 + 1};
+  needs.changed = FindPixelBounds(0, 0, width - 1, height - 1, [&](int32_t x, int32_t y) {
+    return !colors.IsTransparent(image.At(x, y)) &&
+           needs.choice[size_t(y) * size_t(width) + size_t(x)] != kTransparentWillDo;
+  });
+  needs.overShown = FindPixelBounds(0, 0, width - 1, height - 1, [&](int32_t x, int32_t y) {
+    return shownAt(x, y) != kNothingShown;
+  });
   return needs;
 }
 
@@ -232,7 +112,7 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
 // shows the same colour as the screen under it needs no index: sent as its own or as the
 // transparent index, it shows that colour either way, even when the two are the same index.
 int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& keep) {
-  const int32_t width = gif.FrameDIBXOR(n)->Width();
+  const int32_t width = gif.FrameSurfaceWidth(n);
   std::array<bool, 256> used{};
   for (int32_t y = keep.top; y < keep.bottom; ++y) {
     const uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
@@ -240,9 +120,7 @@ int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& k
       if (choice[x] < 256) used[choice[x]] = true;
     }
   }
-  const int entries =
-      gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
-  const int tableSize = 1 << PaletteBits(entries);
+  const int tableSize = TableEntries(FrameColors(gif, n).entries);
   for (int i = 0; i < tableSize; ++i) {
     if (!used[size_t(i)]) return i;
   }
@@ -254,13 +132,13 @@ int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& k
 // any.
 PixelAlternatives AlternativesIn(const cGIF& gif, int16_t n, const FrameNeeds& needs,
                                  const Rect& keep, int transparent) {
-  const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
+  const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
   PixelAlternatives alternatives;
-  alternatives.reserve(size_t(keep.right - keep.left) * size_t(keep.bottom - keep.top));
+  alternatives.reserve(size_t(keep.Width()) * size_t(keep.Height()));
   bool any = false;
   for (int32_t y = keep.top; y < keep.bottom; ++y) {
-    const uint8_t* row = image->lpBits() + size_t(y) * size_t(image->BytesPerScanline());
-    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image->Width())];
+    const uint8_t* row = image.Row(y);
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())];
     for (int32_t x = keep.left; x < keep.right; ++x) {
       uint8_t value = row[x];
       if (choice[x] == kTransparentWillDo) {
@@ -308,102 +186,138 @@ int GrowPalette(cGIF& gif, int16_t n, int& grownGlobalIndex) {
 
 // Whether a frame is one this pass can follow: 8-bit pixels wholly on the screen.
 bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
-  const std::shared_ptr<const cDIB> image = gif.FrameDIBXOR(n);
-  if (image->BPP() != 8 || image->lpBits() == nullptr || image->Width() <= 0 ||
-      image->Height() <= 0) {
+  const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
+  if (image.Width() <= 0 || image.Height() <= 0) return false;
+  const Rect frame = Geometry(gif).Frame(n);
+  return frame.right <= screen.Width() && frame.bottom <= screen.Height();
+}
+
+// Whether frame n, which changes nothing on the screen, may go: the picture before it then stays
+// on show for both times, which must fit the field.
+bool MayDropUnchanging(const cGIF& gif, int16_t n) {
+  if (n <= 1 || TakenAway(gif.FrameDisposalMethod(n)) ||
+      TakenAway(gif.FrameDisposalMethod(int16_t(n - 1)))) {
     return false;
   }
-  const int32_t left = Geometry(gif).FrameLeft(n);
-  const int32_t top = Geometry(gif).FrameTop(n);
-  return left >= 0 && top >= 0 && left + image->Width() <= screen.Width() &&
-         top + image->Height() <= screen.Height();
+  const Geometry geometry(gif);
+  return int64_t(geometry.FrameDelay(int16_t(n - 1))) + geometry.FrameDelay(n) <= kMaxStored16;
 }
+
+// Drops frame n and gives its time to the frame before.
+void DropIntoPrevious(cGIF& gif, int16_t n) {
+  const Geometry geometry(gif);
+  gif.FrameDelay(int16_t(n - 1),
+                 StoredU16(int64_t(geometry.FrameDelay(int16_t(n - 1))) + geometry.FrameDelay(n)));
+  gif.FrameRemove(n);
+}
+
+// The frames of a document followed one by one over the screen they are shown on.
+class FramesReducer {
+ public:
+  FramesReducer(cGIF& gif, bool growPalettes)
+      : gif_(gif),
+        growPalettes_(growPalettes),
+        screen_(Geometry(gif).ScreenWidth(), Geometry(gif).ScreenHeight()) {
+    result_.alternatives.resize(size_t(gif.FramesCount()) + 1);
+  }
+
+  void Run() {
+    // A counter wider than frame numbers, so that it passes 32767.
+    for (int32_t n = 1; n <= gif_.FramesCount();) {
+      if (!Reduce(int16_t(n))) ++n;
+    }
+    result_.alternatives.resize(size_t(gif_.FramesCount()) + 1);
+  }
+
+  ReducedFrames Take() { return std::move(result_); }
+
+ private:
+  // Plays frame n, then crops it, drops it or gives it alternatives; answers whether it went.
+  bool Reduce(int16_t n) {
+    const bool followable = Followable(std::as_const(gif_), n, screen_);
+    const FrameNeeds needs = Play(n, followable);
+    if (!followable) return false;
+    Rect keep = KeptArea(n, needs);
+    if (keep.Empty()) {
+      if (MayDropUnchanging(gif_, n)) {
+        DropIntoPrevious(gif_, n);
+        result_.alternatives.erase(result_.alternatives.begin() + n);
+        return true;
+      }
+      keep = Rect{0, 0, 1, 1};
+    }
+    GiveAlternatives(n, needs, keep);
+    return false;
+  }
+
+  // Compares frame n with the screen, draws it and takes it away; a frame cleared away only to
+  // be drawn over where it showed anything keeps its pixels on the screen instead.
+  FrameNeeds Play(int16_t n, bool followable) {
+    const cGIF& gif = gif_;
+    FrameNeeds needs;
+    if (followable) needs = Compare(gif, n, screen_);
+    const std::vector<uint32_t> under = screen_.Draw(gif, n);
+    if (followable && gif.FrameDisposalMethod(n) == 2 && n < gif.FramesCount() &&
+        screen_.Covers(gif, n, int16_t(n + 1))) {
+      gif_.FrameDisposalMethod(n, 1);
+    }
+    screen_.TakeAway(gif, n, under);
+    return needs;
+  }
+
+  // The part of frame n that must be sent: what changes the screen, and with disposal 2 also
+  // whatever was seen under it, which the rectangle it clears must still take away.
+  Rect KeptArea(int16_t n, const FrameNeeds& needs) const {
+    if (gif_.FrameDisposalMethod(n) == 2) return Union(needs.changed, needs.overShown);
+    return needs.changed;
+  }
+
+  // Crops frame n to keep and records what its pixels may be sent as, with a transparent index
+  // found or made for it where one helps.
+  void GiveAlternatives(int16_t n, const FrameNeeds& needs, const Rect& keep) {
+    const int32_t width = gif_.FrameSurfaceWidth(n);
+    const Rect whole{0, 0, width, gif_.FrameSurfaceHeight(n)};
+    int transparent = FrameColors(gif_, n).transparent;
+    PixelAlternatives chosen = AlternativesIn(gif_, n, needs, keep, -1);
+    if (transparent < 0 && HasTransparentWillDo(needs, width, keep)) {
+      transparent = FreeIndex(gif_, n, needs, keep);
+      result_.paletteFull = result_.paletteFull || transparent < 0;
+      if (transparent < 0 && growPalettes_) transparent = GrowPalette(gif_, n, grownGlobalIndex_);
+    }
+    PixelAlternatives withTransparent = AlternativesIn(gif_, n, needs, keep, transparent);
+    // A frame that could not be cropped keeps what it had, without choices.
+    if (keep != whole && !CropFrame(gif_, n, keep)) return;
+    if (transparent >= 0 && !withTransparent.empty()) {
+      gif_.FrameUseTransparentColor(n, true);
+      gif_.FrameTransparentColorIndex(n, uint8_t(transparent));
+      chosen = std::move(withTransparent);
+    }
+    result_.alternatives[size_t(n)] = FrameAlternatives(chosen);
+  }
+
+  cGIF& gif_;
+  const bool growPalettes_;
+  Screen screen_;
+  ReducedFrames result_;
+  int grownGlobalIndex_ = -1;
+};
 
 }  // namespace
 
-std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, bool growPalettes) {
-  const int32_t width = uint16_t(oGIF.ScreenWidth());
-  const int32_t height = uint16_t(oGIF.ScreenHeight());
+bool ScreenFitsBudget(const cGIF& oGIF, uint64_t memoryBudget) {
   // The screen, and a copy of it under a frame with disposal 3.
-  if (uint64_t(width) * uint64_t(height) * 8 > memoryBudget) return std::nullopt;
+  const Geometry geometry(oGIF);
+  return uint64_t(geometry.ScreenWidth()) * uint64_t(geometry.ScreenHeight()) * 8 <= memoryBudget;
+}
 
-  ReducedFrames result;
-  DocumentAlternatives& alternatives = result.alternatives;
-  alternatives.resize(size_t(oGIF.FramesCount()) + 1);
-  int grownGlobalIndex = -1;
+Result<ReducedFrames> ReduceFrames(cGIF& oGIF, bool growPalettes) {
   try {
-    Screen screen(width, height);
-    // A counter wider than frame numbers, so that it passes 32767.
-    for (int32_t n = 1; n <= oGIF.FramesCount();) {
-      const bool followable = Followable(oGIF, n, screen);
-      FrameNeeds needs;
-      if (followable) needs = Compare(oGIF, n, screen);
-      const std::vector<uint32_t> under = screen.Draw(oGIF, n);
-      // A frame cleared away only to be drawn over where it showed anything needs no clearing.
-      if (followable && oGIF.FrameDisposalMethod(n) == 2 && n < oGIF.FramesCount() &&
-          screen.Covers(oGIF, n, int16_t(n + 1))) {
-        oGIF.FrameDisposalMethod(n, 1);
-      }
-      screen.TakeAway(oGIF, n, under);
-      if (!followable) {
-        ++n;
-        continue;
-      }
-
-      const int32_t width = oGIF.FrameSurfaceWidth(n);
-      const Rect whole{0, 0, width, oGIF.FrameSurfaceHeight(n)};
-      const int32_t disposal = oGIF.FrameDisposalMethod(n);
-      Rect keep = needs.changed;
-      if (disposal == 2) {
-        // The rectangle it clears must still take away whatever was seen under it.
-        if (!needs.overShown.Empty()) Include(keep, needs.overShown.left, needs.overShown.top);
-        if (!needs.overShown.Empty()) {
-          Include(keep, needs.overShown.right - 1, needs.overShown.bottom - 1);
-        }
-      }
-      if (keep.Empty()) {
-        // Nothing changes the screen. The frame may go when the picture before it stays on
-        // show for its time, as long as the sum of the times fits.
-        const bool mayDrop =
-            n > 1 && !TakenAway(disposal) && !TakenAway(oGIF.FrameDisposalMethod(int16_t(n - 1))) &&
-            int32_t(uint16_t(oGIF.FrameDelay(int16_t(n - 1)))) + uint16_t(oGIF.FrameDelay(n)) <=
-                65535;
-        if (mayDrop) {
-          oGIF.FrameDelay(int16_t(n - 1), int16_t(uint16_t(oGIF.FrameDelay(int16_t(n - 1))) +
-                                                  uint16_t(oGIF.FrameDelay(n))));
-          oGIF.FrameRemove(n);
-          alternatives.erase(alternatives.begin() + n);
-          continue;
-        }
-        keep = Rect{0, 0, 1, 1};
-      }
-
-      int transparent = oGIF.FrameUseTransparentColor(n) ? oGIF.FrameTransparentColorIndex(n) : -1;
-      PixelAlternatives chosen = AlternativesIn(oGIF, n, needs, keep, -1);
-      if (transparent < 0 && HasTransparentWillDo(needs, width, keep)) {
-        transparent = FreeIndex(oGIF, n, needs, keep);
-        result.paletteFull = result.paletteFull || transparent < 0;
-        if (transparent < 0 && growPalettes) transparent = GrowPalette(oGIF, n, grownGlobalIndex);
-      }
-      PixelAlternatives withTransparent = AlternativesIn(oGIF, n, needs, keep, transparent);
-
-      if (keep != whole && !CropFrame(oGIF, n, keep)) {
-        ++n;  // a frame that could not be cropped keeps what it had, without choices
-        continue;
-      }
-      if (transparent >= 0 && !withTransparent.empty()) {
-        oGIF.FrameUseTransparentColor(n, true);
-        oGIF.FrameTransparentColorIndex(n, uint8_t(transparent));
-        chosen = std::move(withTransparent);
-      }
-      alternatives[size_t(n)] = FrameAlternatives(chosen);
-      ++n;
-    }
-  } catch (const std::exception&) {
-    // Every frame handled so far shows what it showed; the rest are as they were.
+    FramesReducer reducer(oGIF, growPalettes);
+    reducer.Run();
+    return reducer.Take();
+  } catch (...) {
+    return FailureIn("frames compared with the screen", ReasonOfCurrentException());
   }
-  alternatives.resize(size_t(oGIF.FramesCount()) + 1);
-  return result;
 }
 
 }  // namespace lumatrim::best

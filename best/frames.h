@@ -10,11 +10,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "best/alternatives.h"
 #include "gif/gif_document.h"
+#include "raster/result.h"
 
 namespace lumatrim::best {
 
@@ -25,10 +25,13 @@ struct ReducedFrames {
   bool paletteFull = false;
 };
 
-// Crops, drops and gives transparency to the frames of oGIF as described above. Frames are left
-// as they are where they lie partly outside the screen or hold no 8-bit pixels; they then have no
-// choices. A failure part way leaves every frame showing what it showed. Answers nothing, and
-// changes nothing, when the screen is too large to play within memoryBudget bytes.
-std::optional<ReducedFrames> ReduceFrames(cGIF& oGIF, uint64_t memoryBudget, bool growPalettes);
+// Whether the screen of oGIF, and a copy of it, can be played within memoryBudget bytes.
+bool ScreenFitsBudget(const cGIF& oGIF, uint64_t memoryBudget);
+
+// Crops, drops and gives transparency to the frames of oGIF as described above (its screen must
+// fit the budget). Frames are left as they are where they lie partly outside the screen or hold
+// no 8-bit pixels; they then have no choices. A failure part way says why, and leaves every frame
+// showing what it showed.
+Result<ReducedFrames> ReduceFrames(cGIF& oGIF, bool growPalettes);
 
 }  // namespace lumatrim::best

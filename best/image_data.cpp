@@ -5,9 +5,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "best/lzw_encoder_choices.h"
 #include "gif/interlace.h"
+#include "optimizer/pixel_grid.h"
+#include "raster/work_pool.h"
 
 namespace lumatrim::best {
 
@@ -15,9 +18,10 @@ namespace {
 
 using Values = std::vector<uint8_t>;
 
-// Placing clear codes costs about eight encodings of a frame; a document gets it for this many
-// pixels, so that long animations stay within a few times the cost of encoding them once.
-constexpr size_t kPlacementBudget = 1'000'000;
+// Placing clear codes costs several encodings of a frame; a document gets it for its first frames
+// up to this many pixels, so that long animations stay within a few times the cost of encoding
+// them once.
+constexpr size_t kPlacementBudget = 4'000'000;
 
 // Every alternative taken, but for the pixels of a row that lie between two pixels without a
 // choice: those keep their own values, so that a changed shape stays whole.
@@ -40,8 +44,7 @@ Values FillGaps(const Values& pixels, const Values& choices, size_t width) {
 // Keeps the shortest image data tried.
 class Shortest {
  public:
-  Shortest(lzw_choices::ChoiceEncoder& encoder, size_t& placementBudget)
-      : encoder_(encoder), placementBudget_(placementBudget) {}
+  explicit Shortest(lzw_choices::ChoiceEncoder& encoder) : encoder_(encoder) {}
 
   void Try(const Values& values, const Values& alternatives, int codeSize) {
     trial_.assign(1, uint8_t(codeSize));
@@ -54,11 +57,11 @@ class Shortest {
   }
 
   // The shortest so far once more, with clear codes placed where they pay.
-  void PlaceClears() {
-    if (bestValues_ == nullptr || placementBudget_ < bestValues_->size()) return;
-    placementBudget_ -= bestValues_->size();
+  void PlaceClears(bool keepFullDictionaries) {
+    if (bestValues_ == nullptr) return;
     trial_.assign(1, best_[0]);
-    encoder_.EncodeWithPlacedClears(trial_, *bestValues_, *bestAlternatives_, best_[0]);
+    encoder_.EncodeWithPlacedClears(trial_, *bestValues_, *bestAlternatives_, best_[0],
+                                    keepFullDictionaries);
     if (trial_.size() < best_.size()) best_.swap(trial_);
   }
 
@@ -68,10 +71,7 @@ class Shortest {
   void TryAll(const Values& pixels, const Values& choices, size_t width) {
     const int ownSize = lzw_choices::SmallestCodeSize(pixels);
     Try(pixels, pixels, ownSize);
-    if (choices.empty()) {
-      PlaceClears();
-      return;
-    }
+    if (choices.empty()) return;
     const int choiceSize = lzw_choices::SmallestCodeSize(choices);
     Try(choices, choices, choiceSize);
     filled_ = FillGaps(pixels, choices, width);
@@ -79,14 +79,12 @@ class Shortest {
     Try(pixels, choices, std::max(ownSize, choiceSize));
     // The same with the roles swapped: the encoder then follows the pixel's own value first.
     Try(choices, pixels, std::max(ownSize, choiceSize));
-    PlaceClears();
   }
 
   ImageData Take() { return std::move(best_); }
 
  private:
   lzw_choices::ChoiceEncoder& encoder_;
-  size_t& placementBudget_;
   ImageData best_;
   ImageData trial_;
   Values filled_;
@@ -94,22 +92,54 @@ class Shortest {
   const Values* bestAlternatives_ = nullptr;
 };
 
+// Encoders for the threads of one EncodeFrames: each frame borrows one that is free, so that a
+// trie is made once per thread rather than once per frame.
+class EncoderShelf {
+ public:
+  std::unique_ptr<lzw_choices::ChoiceEncoder> Take() {
+    const std::lock_guard lock(mutex_);
+    if (free_.empty()) return std::make_unique<lzw_choices::ChoiceEncoder>();
+    std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = std::move(free_.back());
+    free_.pop_back();
+    return encoder;
+  }
+  void Give(std::unique_ptr<lzw_choices::ChoiceEncoder> encoder) {
+    const std::lock_guard lock(mutex_);
+    free_.push_back(std::move(encoder));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<lzw_choices::ChoiceEncoder>> free_;
+};
+
+// Which frames get their clears placed: the first ones, in frame order, that fit the budget
+// together. Decided before any frame is encoded, so that it never depends on the threads.
+std::vector<bool> FramesToPlaceClearsIn(const cGIF& gif) {
+  std::vector<bool> place(size_t(gif.FramesCount()) + 1, false);
+  size_t budget = kPlacementBudget;
+  for (int16_t n : AllFrames(gif)) {
+    const size_t pixels = size_t(std::max(gif.FrameSurfaceWidth(n), 0)) *
+                          size_t(std::max(gif.FrameSurfaceHeight(n), 0));
+    if (pixels > budget) continue;
+    budget -= pixels;
+    place[size_t(n)] = true;
+  }
+  return place;
+}
+
 // The frame's pixels, and their alternatives when it has some that cover it, in the order they
 // are written.
 void Gather(const cGIF& gif, int16_t n, const PixelAlternatives& alternatives, Values& pixels,
             Values& choices) {
   pixels.clear();
   choices.clear();
-  const std::shared_ptr<const cDIB> surface = gif.FrameDIBXOR(n);
-  if (surface->BPP() != 8 || surface->lpBits() == nullptr || surface->Width() <= 0 ||
-      surface->Height() <= 0) {
-    return;
-  }
-  const size_t width = size_t(surface->Width());
-  const bool offered = alternatives.size() == width * size_t(surface->Height());
-  for (InterlaceRows rows(surface->Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
-    const uint8_t* row =
-        surface->lpBits() + size_t(rows.Row()) * size_t(surface->BytesPerScanline());
+  const PixelView surface = MapDIBPixels(gif.FrameDIBXOR(n));
+  if (surface.Width() <= 0 || surface.Height() <= 0) return;
+  const size_t width = size_t(surface.Width());
+  const bool offered = alternatives.size() == width * size_t(surface.Height());
+  for (InterlaceRows rows(surface.Height(), gif.FrameInterlaced(n)); !rows.Done(); rows.Next()) {
+    const uint8_t* row = surface.Row(rows.Row());
     pixels.insert(pixels.end(), row, row + width);
     if (offered) {
       const auto from = alternatives.begin() + std::ptrdiff_t(size_t(rows.Row()) * width);
@@ -120,18 +150,22 @@ void Gather(const cGIF& gif, int16_t n, const PixelAlternatives& alternatives, V
 
 }  // namespace
 
-std::vector<ImageData> EncodeFrames(const cGIF& gif, const DocumentAlternatives& alternatives) {
+std::vector<ImageData> EncodeFrames(const cGIF& gif, const DocumentAlternatives& alternatives,
+                                    const EncodingOptions& options) {
   std::vector<ImageData> data(size_t(gif.FramesCount()) + 1);
-  lzw_choices::ChoiceEncoder encoder;
-  Values pixels, choices;
-  size_t placementBudget = kPlacementBudget;
-  for (int16_t n : AllFrames(gif)) {
-    const PixelAlternatives offered = AlternativesOf(alternatives, n);
-    Gather(gif, n, offered, pixels, choices);
-    Shortest shortest(encoder, placementBudget);
+  const std::vector<bool> placeClears = FramesToPlaceClearsIn(gif);
+  EncoderShelf encoders;
+  ParallelFor(options.workers, size_t(gif.FramesCount()), [&](size_t item) {
+    const int16_t n = int16_t(item + 1);
+    Values pixels, choices;
+    Gather(gif, n, AlternativesOf(alternatives, n), pixels, choices);
+    std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = encoders.Take();
+    Shortest shortest(*encoder);
     shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameSurfaceWidth(n), 1)));
+    if (placeClears[size_t(n)]) shortest.PlaceClears(!options.careful);
     data[size_t(n)] = shortest.Take();
-  }
+    encoders.Give(std::move(encoder));
+  });
   return data;
 }
 

@@ -4,8 +4,8 @@
 // in one look each; it picks whichever value carries the current match further.
 //
 // Its streams are plain GIF: a clear code first, the code width grown the way every decoder grows
-// it, and a clear code as soon as the dictionary is full (never codes against a full dictionary
-// without one). Sub-blocks hold 255 bytes, the last one fewer.
+// it, and (but where the caller allows coding on against a full dictionary) a clear code as soon
+// as the dictionary is full. Sub-blocks hold 255 bytes, the last one fewer.
 #pragma once
 
 #include <cstdint>
@@ -24,25 +24,54 @@ class ChoiceEncoder {
   size_t Encode(std::vector<uint8_t>& out, std::span<const uint8_t> pixels,
                 std::span<const uint8_t> alternatives, int minimumCodeSize);
 
-  // Like Encode, but with clear codes placed where they make the stream shorter: runs of pixels
-  // between candidate places are each measured from an empty dictionary, and the cheapest chain
-  // of runs is encoded (or the plain stream, when it is no longer).
+  // Like Encode, but with clear codes placed where they make the stream shorter, and, with
+  // keepFullDictionaries, coding on against a full dictionary wherever clearing it does not pay
+  // (plain GIF, which some rare decoders mishandle). Blocks between candidate places on a grid
+  // are each measured from an empty dictionary, the cheapest chain of blocks is found by dynamic
+  // programming, and each of its clears is then moved to a nearby finer place where that pays.
+  // Answers the shorter of that and the plain stream.
   size_t EncodeWithPlacedClears(std::vector<uint8_t>& out, std::span<const uint8_t> pixels,
-                                std::span<const uint8_t> alternatives, int minimumCodeSize);
+                                std::span<const uint8_t> alternatives, int minimumCodeSize,
+                                bool keepFullDictionaries);
 
  private:
-  // Candidate places for a placed clear lie this many pixels apart; a measured run reaches at
-  // most this many of them (two to three times what fills the dictionary of 8-bit pixels).
-  static constexpr size_t kClearSpacing = 4096;
-  static constexpr size_t kClearReach = 8;
+  // Candidate places for a clear lie this many pixels apart on the coarse grid; images of fewer
+  // than kGridSpacing * kFewestPlaces pixels get no placed clears.
+  static constexpr size_t kGridSpacing = 4096;
+  static constexpr size_t kFewestPlaces = 4;
+  // A measured block reaches at most kReach places, and no further than kReachPerFill times
+  // the pixels it took to fill its dictionary: longer blocks never paid where measured.
+  static constexpr size_t kReach = 64;
+  static constexpr size_t kReachPerFill = 4;
+  // Each clear of the coarse chain is then tried a step to either side, the step shrinking by
+  // kRefineBy down to kFinestStep pixels.
+  static constexpr size_t kRefineBy = 4;
+  static constexpr size_t kFinestStep = 256;
+
+  struct Image {
+    std::span<const uint8_t> pixels;
+    std::span<const uint8_t> alternatives;
+    int minimumCodeSize;
+    bool keepFull;
+  };
+  // The bits of coding image from pixel `from` on from an empty dictionary, up to each of ends
+  // (ascending, a clear code after each included), into bits; answers the last, or kUnreached
+  // when the block stopped short of it (reachPerFill, as above; 0 for no limit).
+  uint64_t BlockBits(const Image& image, size_t from, std::span<const size_t> ends,
+                     std::vector<uint64_t>& bits, size_t reachPerFill = 0);
+  // The cheapest clears among the grid places, in ascending order.
+  std::vector<size_t> CheapestClears(const Image& image);
+  // Moves each clear to a nearby finer place where that makes its two blocks shorter.
+  void RefineClears(const Image& image, std::vector<size_t>& clears);
+  // One stream with the given clears.
+  std::vector<uint8_t> EncodeWithClears(const Image& image, std::span<const size_t> clears);
+
   // The trie's links, all zero between calls, and where it holds links during one: a document's
   // frames reuse both.
   std::vector<int16_t> children_;
   std::vector<uint32_t> links_;
 };
 
-// The smallest LZW minimum code size (at least 2) for which every value lies below the clear
-// code.
 int SmallestCodeSize(std::span<const uint8_t> values);
 
 }  // namespace lumatrim::lzw_choices

@@ -4,18 +4,15 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <optional>
+#include <vector>
 
+#include "gif/color_table.h"
 #include "optimizer/pixel_grid.h"
 
 namespace lumatrim::best {
 
 namespace {
-
-int TableSize(int entries) {
-  int size = 2;
-  while (size < entries) size *= 2;
-  return size;
-}
 
 // The indices frame n needs for their colours: every pixel's own where it has no choice, and
 // every alternative, leaving out the transparent index t (-1 for none). A pixel that may be sent
@@ -38,41 +35,15 @@ std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlter
   return needed;
 }
 
-}  // namespace
+// How many frames on the global palette need each index (their transparent index included), and
+// how many of their pixels.
+struct IndexUse {
+  std::array<int64_t, 256> frames{};
+  std::array<int64_t, 256> pixels{};
+};
 
-void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
-  // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
-  for (int16_t n : FrameNumbers(2, gif.FramesCount())) {
-    if (!gif.FrameUseTransparentColor(n)) continue;
-    const uint8_t t = gif.FrameTransparentColorIndex(n);
-    PixelAlternatives offered = AlternativesOf(alternatives, n);
-    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
-    const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
-    const int entries =
-        gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
-    int lower = 0;
-    while (lower < t && needed[size_t(lower)]) ++lower;
-    if (lower >= t || lower >= TableSize(entries)) continue;
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) {
-        if (row[x] == t) row[x] = uint8_t(lower);
-      }
-    }
-    if (!offered.empty()) {
-      std::replace(offered.begin(), offered.end(), t, uint8_t(lower));
-      alternatives[size_t(n)] = FrameAlternatives(offered);
-    }
-    gif.FrameTransparentColorIndex(n, uint8_t(lower));
-  }
-}
-
-void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
-  if (!gif.GlobalPaletteExists()) return;
-  const int tableSize = TableSize(gif.GlobalPaletteEntries());
-
-  // How many frames need each index (their transparent index included), and how many pixels.
-  std::array<int64_t, 256> frames{}, pixels{};
+IndexUse CountGlobalIndexUse(const cGIF& gif, const DocumentAlternatives& alternatives) {
+  IndexUse use;
   for (int16_t n : AllFrames(gif)) {
     if (gif.LocalPaletteUsed(n)) continue;
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
@@ -82,20 +53,27 @@ void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       const uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) pixels[row[x]] += used[row[x]];
+      for (int32_t x = 0; x < grid.Width(); ++x) use.pixels[row[x]] += used[row[x]];
     }
-    for (int v = 0; v < 256; ++v) frames[size_t(v)] += used[size_t(v)];
+    for (int v = 0; v < 256; ++v) use.frames[size_t(v)] += used[size_t(v)];
   }
-  // Indices beyond the table are left where they are (only malformed frames send them).
-  for (int v = 0; v < 256; ++v) {
-    if (v >= tableSize && (frames[size_t(v)] > 0)) return;
-  }
+  return use;
+}
 
+// The new index of each of the table's tableSize indices, most needed first (indices past the
+// table keep theirs); nothing when no index moves, or when some frame needs an index past the
+// table (only malformed frames send them).
+std::optional<std::array<uint8_t, 256>> MostNeededFirst(const IndexUse& use, int tableSize) {
+  for (int v = tableSize; v < 256; ++v) {
+    if (use.frames[size_t(v)] > 0) return std::nullopt;
+  }
   std::vector<int> order(static_cast<size_t>(tableSize));
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    if (frames[size_t(a)] != frames[size_t(b)]) return frames[size_t(a)] > frames[size_t(b)];
-    return pixels[size_t(a)] > pixels[size_t(b)];
+    if (use.frames[size_t(a)] != use.frames[size_t(b)]) {
+      return use.frames[size_t(a)] > use.frames[size_t(b)];
+    }
+    return use.pixels[size_t(a)] > use.pixels[size_t(b)];
   });
   std::array<uint8_t, 256> newIndex{};
   for (int v = 0; v < 256; ++v) newIndex[size_t(v)] = uint8_t(v);
@@ -104,8 +82,14 @@ void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
     newIndex[size_t(order[size_t(i)])] = uint8_t(i);
     moved = moved || order[size_t(i)] != i;
   }
-  if (!moved) return;
+  if (!moved) return std::nullopt;
+  return newIndex;
+}
 
+// Renumbers the global palette's first tableSize entries, the background index and every frame
+// that draws with it (pixels, alternatives, transparent index and palette copy).
+void RenumberGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives, int tableSize,
+                           const std::array<uint8_t, 256>& newIndex) {
   PaletteStore store{};
   const uint8_t* old = gif.lpGlobalPalette();
   for (int v = 0; v < tableSize; ++v) {
@@ -134,6 +118,42 @@ void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
     gif.FrameDIBXOR(n)->SetPalette(store);
     gif.LocalPaletteEntries(n, int16_t(tableSize));
   }
+}
+
+}  // namespace
+
+void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
+  // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
+  for (int16_t n : FrameNumbers(2, gif.FramesCount())) {
+    if (!gif.FrameUseTransparentColor(n)) continue;
+    const uint8_t t = gif.FrameTransparentColorIndex(n);
+    PixelAlternatives offered = AlternativesOf(alternatives, n);
+    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
+    const int entries =
+        gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
+    int lower = 0;
+    while (lower < t && needed[size_t(lower)]) ++lower;
+    if (lower >= t || lower >= TableEntries(entries)) continue;
+    const PixelGrid grid = MapDIBPixels(gif.FrameDIBXOR(n));
+    for (int32_t y = 0; y < grid.Height(); ++y) {
+      uint8_t* row = grid.Row(y);
+      for (int32_t x = 0; x < grid.Width(); ++x) {
+        if (row[x] == t) row[x] = uint8_t(lower);
+      }
+    }
+    if (!offered.empty()) {
+      std::replace(offered.begin(), offered.end(), t, uint8_t(lower));
+      alternatives[size_t(n)] = FrameAlternatives(offered);
+    }
+    gif.FrameTransparentColorIndex(n, uint8_t(lower));
+  }
+}
+
+void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
+  if (!gif.GlobalPaletteExists()) return;
+  const int tableSize = TableEntries(gif.GlobalPaletteEntries());
+  const auto newIndex = MostNeededFirst(CountGlobalIndexUse(gif, alternatives), tableSize);
+  if (newIndex) RenumberGlobalPalette(gif, alternatives, tableSize, *newIndex);
 }
 
 }  // namespace lumatrim::best

@@ -1,7 +1,7 @@
 #include "best/smallest.h"
 
 #include <exception>
-#include <optional>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -35,12 +35,12 @@ class FrameDataWriter {
 };
 
 struct Optimized {
-  std::optional<FrameDataWriter> writer;
+  FrameDataWriter writer;
   bool paletteFull = false;
 };
 
 // Runs the passes over a loaded document; answers the writer of its image data.
-Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
+Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
   // A background index that names no colour of the loaded file must not come to name one.
   const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
@@ -48,21 +48,62 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
   MergeRepeatedColors(oGIF);
   OptimizePalettes(oGIF, backgroundNamesColor);
   if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
-  auto frames = ReduceFrames(oGIF, options.memoryBudget, growPalettes);
-  if (!frames) {
+  ReducedFrames frames;
+  if (ScreenFitsBudget(oGIF, options.memoryBudget)) {
+    Result<ReducedFrames> reduced = ReduceFrames(oGIF, growPalettes);
+    if (!reduced) return Failure{reduced.reason()};
+    frames = std::move(*reduced);
+  } else {
     // A screen too large to play: the default frame passes, which need no screen.
     if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, CropChangedArea);
     CropTransparentBorders(oGIF);
-    frames.emplace();
   }
 
   FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
-  Optimized optimized;
-  optimized.paletteFull = frames->paletteFull;
-  OrderGlobalPalette(oGIF, frames->alternatives);
-  LowerTransparentIndices(oGIF, frames->alternatives);
-  optimized.writer.emplace(EncodeFrames(oGIF, frames->alternatives));
-  return optimized;
+  OrderGlobalPalette(oGIF, frames.alternatives);
+  LowerTransparentIndices(oGIF, frames.alternatives);
+  const EncodingOptions encoding{.careful = options.careful, .workers = options.workers};
+  return Optimized{FrameDataWriter(EncodeFrames(oGIF, frames.alternatives, encoding)),
+                   frames.paletteFull};
+}
+
+// The document loaded afresh from input, with the budget and threads of options; nothing when
+// it does not load.
+std::unique_ptr<cGIF> LoadAgain(std::span<const uint8_t> input, const ReductionOptions& options) {
+  auto doc = std::make_unique<cGIF>();
+  doc->MemoryBudget(options.memoryBudget);
+  doc->Workers(options.workers);
+  if (!doc->LoadFromStream(input)) return nullptr;
+  return doc;
+}
+
+// Keeps in shortest whichever is shorter of it and the file another way makes. The other way is
+// only a try: when it fails, shortest stays, whole.
+void KeepShorter(std::vector<uint8_t>& shortest, const Result<std::vector<uint8_t>>& other) {
+  if (other && other->size() < shortest.size()) shortest = *other;
+}
+
+// The file of the grown palettes: palettes grown by an entry where a frame had no index to
+// spare for transparency.
+Result<std::vector<uint8_t>> GrownPaletteBytes(std::span<const uint8_t> input,
+                                               const ReductionOptions& options) {
+  std::unique_ptr<cGIF> grown = LoadAgain(input, options);
+  if (!grown) return Failure{"the input does not load again"};
+  Result<Optimized> roomy = Optimize(*grown, options, true);
+  if (!roomy) return Failure{roomy.reason()};
+  std::vector<uint8_t> bytes;
+  if (!grown->SaveToMemory(bytes, std::ref(roomy->writer))) return Failure{grown->SaveError()};
+  return bytes;
+}
+
+// The default pipeline's file.
+Result<std::vector<uint8_t>> DefaultBytes(std::span<const uint8_t> input,
+                                          const ReductionOptions& options) {
+  std::unique_ptr<cGIF> doc = LoadAgain(input, options);
+  if (!doc) return Failure{"the input does not load again"};
+  ReductionOptions plain = options;
+  plain.best = false;
+  return OptimizeToBytes(*doc, plain);
 }
 
 }  // namespace
@@ -70,26 +111,16 @@ Optimized Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalette
 Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
                                            std::span<const uint8_t> input) {
   try {
-    Optimized tight = Optimize(oGIF, options, false);
-    std::vector<uint8_t> tightBytes;
-    if (!oGIF.SaveToMemory(tightBytes, std::ref(*tight.writer))) {
-      return Failure{oGIF.SaveError()};
+    Result<Optimized> tight = Optimize(oGIF, options, false);
+    if (!tight) return Failure{tight.reason()};
+    std::vector<uint8_t> shortest;
+    if (!oGIF.SaveToMemory(shortest, std::ref(tight->writer))) return Failure{oGIF.SaveError()};
+    if (!input.empty()) {
+      if (tight->paletteFull) KeepShorter(shortest, GrownPaletteBytes(input, options));
+      // Never larger than the default pipeline's file.
+      KeepShorter(shortest, DefaultBytes(input, options));
     }
-    if (tight.paletteFull && !input.empty()) {
-      // Some frame had no index to spare for transparency: try again with palettes grown by an
-      // entry where that helps, and keep whichever file is smaller.
-      cGIF grown;
-      grown.MemoryBudget(options.memoryBudget);
-      std::vector<uint8_t> grownBytes;
-      if (grown.LoadFromStream(input)) {
-        Optimized roomy = Optimize(grown, options, true);
-        if (grown.SaveToMemory(grownBytes, std::ref(*roomy.writer)) &&
-            grownBytes.size() < tightBytes.size()) {
-          return grownBytes;
-        }
-      }
-    }
-    return tightBytes;
+    return shortest;
   } catch (...) {
     return FailureIn("the smallest output", ReasonOfCurrentException());
   }

@@ -16,8 +16,9 @@ namespace lumatrim::best {
 // Optimizes the loaded document in place for the smallest file and answers its bytes, or why
 // there are none. The mode and the palette option of options are not used (every frame gets the
 // better of cropping and masking); interlacing, comments and the memory budget are as in the
-// default pipeline. input, when given, holds the bytes oGIF was loaded from: a second way of
-// reducing it may then be tried on a fresh copy.
+// default pipeline. input, when given, holds the bytes oGIF was loaded from: other ways of
+// reducing it are then tried on fresh copies (palettes grown for transparency, and the default
+// pipeline, which the answer is never larger than), and the answer may be theirs.
 Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
                                            std::span<const uint8_t> input = {});
 

@@ -104,6 +104,9 @@ void AddPipelineOptions(CLI::App& cmd, ReduceSettings& settings, CommandLineValu
            {
                {"--best", &settings.options.best,
                 "Smallest output: every frame encoded the best of several ways (slower)"},
+               {"--careful", &settings.options.careful,
+                "With --best, no image data codes on against a full LZW table without a clear "
+                "code, for decoders that mishandle it (slightly larger)"},
                {"--second-pass", &settings.options.secondPaletteOptimization,
                 "Compact the palettes again after the frame passes"},
                {"--keep-interlace", &values.keepInterlace, "Keep interlaced frames interlaced"},

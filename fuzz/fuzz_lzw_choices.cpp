@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> chain;
   lzw_choices::ChoiceEncoder encoder;
   if (data[0] & 0x80) {
-    encoder.EncodeWithPlacedClears(chain, pixels, alternatives, codeSize);
+    encoder.EncodeWithPlacedClears(chain, pixels, alternatives, codeSize, (data[0] & 0x40) != 0);
   } else {
     encoder.Encode(chain, pixels, alternatives, codeSize);
   }

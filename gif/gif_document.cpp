@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "gif/color_table.h"
+
 namespace lumatrim {
 
 int16_t CheckedInt16(int64_t value) {
@@ -107,15 +109,8 @@ void cGIF::ScreenPixelAspectRatio(float New_ScreenPixelAspectRatio) {
   screen_[6] = uint8_t(stored);
 }
 
-namespace {
-uint32_t StoreColor(const uint8_t* store, uint8_t nEntry) {
-  const uint8_t* e = store + 4 * size_t(nEntry);
-  return RGB(e[2], e[1], e[0]);
-}
-}  // namespace
-
 uint32_t cGIF::GlobalPaletteColor(uint8_t nEntry) const {
-  return globalPaletteExists_ ? StoreColor(globalPalette_.data(), nEntry) : 0;
+  return globalPaletteExists_ ? EntryColor(globalPalette_.data(), nEntry) : 0;
 }
 
 void cGIF::MemoryBudget(uint64_t New_MemoryBudget) {
@@ -132,7 +127,7 @@ void cGIF::FrameDisposalMethod(int16_t nFrame, int32_t New_DisposalMethod) {
 }
 
 uint32_t cGIF::lpFramePaletteColor(int16_t nFrame, uint8_t nEntry) const {
-  return StoreColor(FrameAt(nFrame).palette.data(), nEntry);
+  return EntryColor(FrameAt(nFrame).palette.data(), nEntry);
 }
 
 int16_t cGIF::FrameCommentsCount(int16_t nFrame) const {

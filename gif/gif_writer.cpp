@@ -7,6 +7,7 @@
 #include <string>
 
 #include "files/whole_file.h"
+#include "gif/color_table.h"
 #include "gif/frame_numbers.h"
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
@@ -25,15 +26,6 @@ void PutU16(std::vector<uint8_t>& out, uint16_t value) {
 
 void PutText(std::vector<uint8_t>& out, const char* text) {
   for (; *text != '\0'; ++text) out.push_back(uint8_t(*text));
-}
-
-// The smallest b of at least 1 with 2^b >= entries. More than 256 entries don't fit the 3-bit
-// size field of a descriptor.
-int PaletteBits(int entries) {
-  if (entries > 256) throw OverflowError("palette of more than 256 entries");
-  int bits = 1;
-  while ((1 << bits) < entries) ++bits;
-  return bits;
 }
 
 // A colour table of exactly 2^bits entries, red, green, blue each: the store's first entries
@@ -122,7 +114,7 @@ uint8_t cGIF::PutScreen(std::vector<uint8_t>& out) const {
   PutText(out, framesCount_ > 0 || hasTrailingComments ? "GIF89a" : "GIF87a");
 
   // Logical screen descriptor, with the flag byte recomputed from the global palette fields.
-  const int globalBits = globalPaletteExists_ ? PaletteBits(globalPaletteEntries_) : 0;
+  const int globalBits = globalPaletteExists_ ? TableBits(globalPaletteEntries_) : 0;
   uint8_t screenFlags = 0;
   if (globalPaletteExists_) {
     screenFlags = uint8_t(0x80 | ((globalBits - 1) << 4) | (globalPaletteSorted_ ? 0x08 : 0) |
@@ -166,7 +158,7 @@ int cGIF::PutFrameHead(std::vector<uint8_t>& out, int16_t n) const {
   if (surfaceWidth > 0xFFFF || surfaceHeight > 0xFFFF) {
     throw OverflowError("frame size does not fit 16 bits");
   }
-  const int localBits = frame.localPaletteUsed ? PaletteBits(frame.localPaletteEntries) : 0;
+  const int localBits = frame.localPaletteUsed ? TableBits(frame.localPaletteEntries) : 0;
   const int paletteBits = frame.localPaletteUsed ? localBits : FrameTableBits(n);
   // Without any palette the size field is 0, as the format recommends for no table.
   const int sizeField = paletteBits > 0 ? paletteBits - 1 : 0;
@@ -187,8 +179,8 @@ int cGIF::PutFrameHead(std::vector<uint8_t>& out, int16_t n) const {
 
 int cGIF::FrameTableBits(int16_t n) const {
   const Frame& frame = frames_[size_t(n)];
-  if (frame.localPaletteUsed) return PaletteBits(frame.localPaletteEntries);
-  return globalPaletteExists_ ? PaletteBits(globalPaletteEntries_) : 0;
+  if (frame.localPaletteUsed) return TableBits(frame.localPaletteEntries);
+  return globalPaletteExists_ ? TableBits(globalPaletteEntries_) : 0;
 }
 
 std::vector<uint8_t> cGIF::EncodeImageData(int16_t n) const {

@@ -1,22 +1,13 @@
 #include "optimizer/pipeline.h"
 
 #include <algorithm>
+
+#include "gif/color_table.h"
 #include "gif/frame_numbers.h"
 
 namespace lumatrim {
 
-namespace {
-
 using namespace mGIFOptimizer;
-
-// Entries of the colour table the writer pads the global palette to.
-int32_t PaddedGlobalEntries(const cGIF& oGIF) {
-  int32_t padded = 2;
-  while (padded < oGIF.GlobalPaletteEntries()) padded *= 2;
-  return padded;
-}
-
-}  // namespace
 
 bool BackgroundNamesColor(const cGIF& oGIF) {
   return oGIF.GlobalPaletteExists() &&
@@ -36,7 +27,7 @@ void FinishForSaving(cGIF& oGIF, bool bDisableInterlacing, bool bRemoveComments,
   }
   if (bRemoveComments) oGIF.TrailingCommentRemoveAll();
   if (!backgroundNamesColor && oGIF.GlobalPaletteExists()) {
-    const int32_t padded = PaddedGlobalEntries(oGIF);
+    const int32_t padded = TableEntries(oGIF.GlobalPaletteEntries());
     if (padded < 256 && oGIF.ScreenBackgroundColorIndex() < padded) {
       oGIF.ScreenBackgroundColorIndex(255);
     }

@@ -19,6 +19,8 @@ struct ReductionOptions {
   bool removeComments = true;
   // The smallest output instead of the fixed pipeline (mode and second pass then don't apply).
   bool best = false;
+  // With best: no image data codes on against a full LZW dictionary without a clear code.
+  bool careful = false;
   uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
   // Threads the document's frames may be shared out to; none: the calling thread alone.
   WorkPool* workers = nullptr;

@@ -152,7 +152,7 @@ TEST_F(BestReductionTest, AScreenTooLargeToPlayFallsBackToTheFramePasses) {
   const Bytes file = Animation(16, 16, {first, WithBlock(first, 3, 3, 2, 2, 2), first});
   Docs docs(file);
   // Too little memory for the screen, but enough to load the frames.
-  EXPECT_FALSE(best::ReduceFrames(docs.after, 1024, false).has_value());
+  EXPECT_FALSE(best::ScreenFitsBudget(docs.after, 1024));
   ReductionOptions options;
   options.memoryBudget = 1024;
   ASSERT_TRUE(Reduce(docs.after, {}, options));

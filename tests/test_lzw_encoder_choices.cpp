@@ -142,13 +142,60 @@ TEST(LzwEncoderChoices, OurDecoderAndGiflibReadOneOfTheChoicesAtEveryPixel) {
     EXPECT_EQ(written, chain.size());
     ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, chain));
     ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, chain));
-    // The same with clear codes placed by the encoder: never longer, read the same way.
-    Bytes placed;
-    encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, c.codeSize);
-    EXPECT_LE(placed.size(), chain.size());
-    ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, placed));
-    ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, placed));
+    // The same with clear codes placed by the encoder, with and without coding on against a
+    // full dictionary: never longer, read the same way.
+    for (const bool keepFull : {true, false}) {
+      Bytes placed;
+      encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, c.codeSize,
+                                     keepFull);
+      EXPECT_LE(placed.size(), chain.size());
+      ExpectOneOfTheChoices(image, DecodeOurs(image, c.codeSize, placed));
+      ExpectOneOfTheChoices(image, DecodeGiflib(image, c.codeSize, placed));
+    }
   }
+}
+
+// How many codes of the stream are read while the decoder's dictionary is full and no clear code
+// has come: codes sent against a full dictionary.
+size_t CodesAgainstAFullDictionary(const Bytes& chain, int codeSize) {
+  const Bytes data = JoinSubBlocks(chain);
+  const int clear = 1 << codeSize;
+  int width = codeSize + 1, next = clear + 2;
+  bool first = true;
+  size_t bit = 0, count = 0;
+  while (bit + size_t(width) <= data.size() * 8) {
+    int code = 0;
+    for (int k = 0; k < width; ++k, ++bit) code |= ((data[bit / 8] >> (bit % 8)) & 1) << k;
+    if (code == clear + 1) break;
+    if (code == clear) {
+      width = codeSize + 1;
+      next = clear + 2;
+      first = true;
+      continue;
+    }
+    if (next == 4096) ++count;
+    if (!first && next < 4096) ++next;
+    first = false;
+    if (next == (1 << width) && width < 12) ++width;
+  }
+  return count;
+}
+
+TEST(LzwEncoderChoices, OnlyCarefulStreamsClearAsSoonAsTheDictionaryIsFull) {
+  // Short runs of 256 values: a full dictionary serves as well as a new one, so the stream codes on
+  // against it rather than clearing, unless it is told to be careful.
+  const Image image = MakeImage(512, 512, 256, 0.0, 11);
+  lzw_choices::ChoiceEncoder encoder;
+  Bytes plain, deferred, careful;
+  encoder.Encode(plain, image.pixels, image.alternatives, 8);
+  encoder.EncodeWithPlacedClears(deferred, image.pixels, image.alternatives, 8, true);
+  encoder.EncodeWithPlacedClears(careful, image.pixels, image.alternatives, 8, false);
+  EXPECT_EQ(CodesAgainstAFullDictionary(plain, 8), 0u);
+  EXPECT_EQ(CodesAgainstAFullDictionary(careful, 8), 0u);
+  EXPECT_GT(CodesAgainstAFullDictionary(deferred, 8), 1000u);
+  EXPECT_LT(deferred.size(), careful.size());
+  EXPECT_EQ(DecodeOurs(image, 8, deferred), image.pixels);
+  EXPECT_EQ(DecodeGiflib(image, 8, deferred), image.pixels);
 }
 
 TEST(LzwEncoderChoices, PlacedClearsPayWhereThePictureChanges) {
@@ -162,7 +209,7 @@ TEST(LzwEncoderChoices, PlacedClearsPayWhereThePictureChanges) {
   lzw_choices::ChoiceEncoder encoder;
   Bytes plain, placed;
   encoder.Encode(plain, image.pixels, image.alternatives, 6);
-  encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, 6);
+  encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, 6, true);
   EXPECT_LT(placed.size(), plain.size());
   EXPECT_EQ(DecodeOurs(image, 6, placed), image.pixels);
   EXPECT_EQ(DecodeGiflib(image, 6, placed), image.pixels);
