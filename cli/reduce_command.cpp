@@ -92,7 +92,8 @@ void AddReportOptions(CLI::App& cmd, ReduceSettings& settings) {
                     {"--verify", &settings.verify,
                      "Play input and output and check that every frame looks the same"},
                 });
-  cmd.add_option("-j,--jobs", settings.jobs, "Threads in all, shared by the files and their frames (default: one per core)")
+  cmd.add_option("-j,--jobs", settings.jobs,
+                 "Threads in all, shared by the files and their frames (default: one per core)")
       ->check(AtLeastOne())
       ->type_name("N");
 }

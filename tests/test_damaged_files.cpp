@@ -202,7 +202,7 @@ TEST(BestWithinBudgetTest, BestThatCannotWorkWithinTheBudgetReducesAsByDefault) 
   file.push_back(0x3B);
 
   ReductionOptions options;
-  options.memoryBudget = 10 << 20;  // room for the frame, the frame cache and little more
+  options.memoryBudget = 6 << 20;  // room for the frame, the frame cache and little more
   cGIF byDefault;
   const ReducedBytes plain = ReduceBytes(byDefault, file, options);
   ASSERT_EQ(plain.status, ReductionStatus::Reduced);
