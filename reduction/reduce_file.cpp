@@ -84,6 +84,17 @@ bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& op
   return true;
 }
 
+// Loads input, then answers whether its output may be made; a refusal comes after the load, so
+// that the answer still says whether the input is a GIF.
+bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
+                       const std::string& refusal, ReducedBytes& reduced) {
+  if (!Load(oGIF, input, options, reduced)) return false;
+  if (refusal.empty()) return true;
+  reduced.status = ReductionStatus::NotSaved;
+  reduced.reason = refusal;
+  return false;
+}
+
 // --best within the memory budget: the screen is played only where it fits beside the rest, a
 // second way is tried only where a second copy of the document fits too, and a file --best can't
 // work on within the budget is reduced as by default, with a note.
@@ -137,13 +148,9 @@ ReducedBytes ReadAndReduce(cGIF& oGIF, const std::string& inputPath, const std::
 ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal) {
   ReducedBytes reduced;
-  if (!Load(oGIF, input, options, reduced)) return reduced;
-  if (!refusal.empty()) {
-    reduced.status = ReductionStatus::NotSaved;
-    reduced.reason = refusal;
-    return reduced;
+  if (LoadUnlessRefused(oGIF, input, options, refusal, reduced)) {
+    Reduce(oGIF, input, options, reduced);
   }
-  Reduce(oGIF, input, options, reduced);
   return reduced;
 }
 
@@ -151,14 +158,10 @@ ReducedBytes ReduceBytesLettingInputGo(cGIF& oGIF, std::vector<uint8_t>& input,
                                        const ReductionOptions& options,
                                        const std::string& refusal) {
   ReducedBytes reduced;
-  if (!Load(oGIF, input, options, reduced)) return reduced;
-  if (!refusal.empty()) {
-    reduced.status = ReductionStatus::NotSaved;
-    reduced.reason = refusal;
-    return reduced;
+  if (LoadUnlessRefused(oGIF, input, options, refusal, reduced)) {
+    if (!options.best) std::vector<uint8_t>().swap(input);
+    Reduce(oGIF, input, options, reduced);
   }
-  if (!options.best) std::vector<uint8_t>().swap(input);
-  Reduce(oGIF, input, options, reduced);
   return reduced;
 }
 
