@@ -295,6 +295,10 @@ class cGIF {
   void pvReadImage(ReadState& state);
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
   void pvNoteDamage();
+  void ReadExtension(ReadState& state);
+  // Gives a frame surfaces of the size held, within the memory budget; false when the file can't
+  // fit it (the load ends).
+  bool MakeFrameSurfaces(ReadState& state, Frame& frame, int32_t width, int32_t height);
   // Writer helper (gif_writer.cpp): appends each text as one comment extension.
   static void pvWriteComments(std::vector<uint8_t>& out, const CommentList& comments);
   // The parts of a saved file: header, screen, global table and looping block (answering the

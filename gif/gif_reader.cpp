@@ -165,6 +165,41 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
   return false;
 }
 
+// An extension block, from its label on: the looping block, a graphic control block, a comment
+// or one the reader skips.
+void cGIF::ReadExtension(ReadState& state) {
+  ++state.position;
+  const uint8_t label = state.ByteAt(state.position);
+  ++state.position;
+  if (label == kApplicationLabel) {
+    char header[12];
+    state.Copy(reinterpret_cast<uint8_t*>(header), sizeof header);
+    state.position += sizeof header;
+    state.ReadSubBlocks();
+    if (std::memcmp(header + 1, "NETSCAPE2.0", 11) == 0) {
+      // The byte after the sub-block identifier holds the loop count, low byte first.
+      const uint8_t low = state.data.size() > 1 ? state.data[1] : 0;
+      const uint8_t high = state.data.size() > 2 ? state.data[2] : 0;
+      animationLoops_ = int16_t(low | (high << 8));
+      hasLoopingBlock_ = true;
+    }
+  } else if (label == kGraphicControlLabel) {
+    state.Copy(state.pendingControl.data(), state.pendingControl.size());
+    state.position += state.pendingControl.size();
+  } else if (label == kCommentLabel) {
+    // Comment counts are 16-bit: past 32767 comments in one place the rest are left out.
+    if (state.pendingComments.size() > size_t(INT16_MAX)) {
+      state.SkipSubBlocks();
+      state.commentsLeftOut = true;
+    } else {
+      state.ReadSubBlocks();
+      state.pendingComments.emplace_back(state.data.begin(), state.data.end());
+    }
+  } else {
+    state.SkipSubBlocks();
+  }
+}
+
 // The load proper; LoadFromStream turns what it throws into an answer.
 bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
   Destroy();
@@ -195,36 +230,7 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
   while (state.position < Stream.size()) {
     const uint8_t introducer = Stream[state.position];
     if (introducer == kExtensionIntroducer) {
-      ++state.position;
-      const uint8_t label = state.ByteAt(state.position);
-      ++state.position;
-      if (label == kApplicationLabel) {
-        char header[12];
-        state.Copy(reinterpret_cast<uint8_t*>(header), sizeof header);
-        state.position += sizeof header;
-        state.ReadSubBlocks();
-        if (std::memcmp(header + 1, "NETSCAPE2.0", 11) == 0) {
-          // The byte after the sub-block identifier holds the loop count, low byte first.
-          const uint8_t low = state.data.size() > 1 ? state.data[1] : 0;
-          const uint8_t high = state.data.size() > 2 ? state.data[2] : 0;
-          animationLoops_ = int16_t(low | (high << 8));
-          hasLoopingBlock_ = true;
-        }
-      } else if (label == kGraphicControlLabel) {
-        state.Copy(state.pendingControl.data(), state.pendingControl.size());
-        state.position += state.pendingControl.size();
-      } else if (label == kCommentLabel) {
-        // Comment counts are 16-bit: past 32767 comments in one place the rest are left out.
-        if (state.pendingComments.size() > size_t(INT16_MAX)) {
-          state.SkipSubBlocks();
-          state.commentsLeftOut = true;
-        } else {
-          state.ReadSubBlocks();
-          state.pendingComments.emplace_back(state.data.begin(), state.data.end());
-        }
-      } else {
-        state.SkipSubBlocks();
-      }
+      ReadExtension(state);
     } else if (introducer == kImageSeparator) {
       pvReadImage(state);
       if (progress_) progress_(double(state.position) / double(state.stream.size()));
@@ -380,29 +386,34 @@ void cGIF::pvReadImage(ReadState& state) {
   if (held != declared) loadDamage_.framesHeldSmaller.push_back(n);
   if (kept.leavesOutShownPixels) loadDamage_.framesHeldShort.push_back(n);
 
+  if (!MakeFrameSurfaces(state, frame, held.width, held.height)) return;
+  pvLoadFrameImage(n, codeSize, state.data);
+}
+
+bool cGIF::MakeFrameSurfaces(ReadState& state, Frame& frame, int32_t width, int32_t height) {
   // Surfaces: a frame whose size can't be held keeps surfaces without pixels. So does one that
   // alone needs more than the memory budget: that must not cost the good frames around it.
   // Beyond that the file must fit: its packed frames together with the two frames a step of the
   // passes holds at once.
-  const uint64_t rowBytes = (uint64_t(held.width) + 3) / 4 * 4;
-  const uint64_t maskRowBytes = (uint64_t(held.width) + 31) / 32 * 4;
-  const uint64_t frameBytes = (rowBytes + maskRowBytes) * uint64_t(held.height);
+  const uint64_t rowBytes = (uint64_t(width) + 3) / 4 * 4;
+  const uint64_t maskRowBytes = (uint64_t(width) + 31) / 32 * 4;
+  const uint64_t frameBytes = (rowBytes + maskRowBytes) * uint64_t(height);
   if (frameBytes > memoryBudget_) {
     ++state.framesLeftEmpty;
   } else {
     if (cache_.PackedBytes() + state.previousFrameBytes + frameBytes > memoryBudget_) {
       state.overBudget = true;
-      return;
+      return false;
     }
     state.previousFrameBytes = frameBytes;
     try {
-      frame.pixels->CreateBlankSurfaces(held.width, held.height);
+      frame.pixels->CreateBlankSurfaces(width, height);
     } catch (const OverflowError&) {
       frame.pixels->ImageForChanging()->Destroy();
       frame.pixels->MaskForChanging()->Destroy();
     }
   }
-  pvLoadFrameImage(n, codeSize, state.data);
+  return true;
 }
 
 void cGIF::pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data) {
