@@ -36,34 +36,38 @@ void FinishForSaving(cGIF& oGIF, bool bDisableInterlacing, bool bRemoveComments,
 
 namespace {
 
-// The passes in their fixed order and the output options, without the save.
+// The passes in their fixed order and the output options, without the save. A failure names the
+// pass it happened in.
 Status RunPasses(cGIF& oGIF, const ReductionOptions& options) {
+  const char* pass = "the optimization";
   try {
     // A background index that names no colour of the loaded file must not come to name one.
     const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
 
-    // The passes in order; each says how far it brings the file.
+    // Each pass in turn, and how far it brings the file. Whether a pass applies is asked as it
+    // comes: frame differences may leave a single frame.
     int done = 0;
-    const auto passed = [&] { ReportProgress(options, kLoadShare + kPassesShare * ++done / 6); };
-    NormalizeFrameProperties(oGIF);
-    passed();
-    OptimizePalettes(oGIF, backgroundNamesColor);
-    passed();
-    if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
-    passed();
-    if (oGIF.FramesCount() > 1) OptimizeFrameDifferences(oGIF, options.mode);
-    passed();
-    CropTransparentBorders(oGIF);
-    passed();
-    if (options.secondPaletteOptimization && oGIF.FramesCount() > 1) {
-      OptimizePalettes(oGIF, backgroundNamesColor);
-      MergeLocalPalettes(oGIF);
-    }
-    passed();
+    const auto run = [&](const char* name, bool applies, const auto& body) {
+      pass = name;
+      if (applies) body();
+      ReportProgress(options, kLoadShare + kPassesShare * ++done / 6);
+    };
+    run("normalizing the frames", true, [&] { NormalizeFrameProperties(oGIF); });
+    run("the palettes", true, [&] { OptimizePalettes(oGIF, backgroundNamesColor); });
+    run("merging local palettes", oGIF.FramesCount() > 1, [&] { MergeLocalPalettes(oGIF); });
+    run("frame differences", oGIF.FramesCount() > 1,
+        [&] { OptimizeFrameDifferences(oGIF, options.mode); });
+    run("transparent borders", true, [&] { CropTransparentBorders(oGIF); });
+    run("the second palette pass", options.secondPaletteOptimization && oGIF.FramesCount() > 1,
+        [&] {
+          OptimizePalettes(oGIF, backgroundNamesColor);
+          MergeLocalPalettes(oGIF);
+        });
+    pass = "finishing for saving";
     FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
     return {};
   } catch (...) {
-    return FailureIn("the optimization", ReasonOfCurrentException());
+    return FailureIn(pass, ReasonOfCurrentException());
   }
 }
 
