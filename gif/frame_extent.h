@@ -24,10 +24,10 @@ struct FramePlace {
   int32_t screenHeight = 0;
 };
 
-// The index-0 pixels past its data that a damaged frame may hold where the screen shows them:
-// 16 Mi, a frame of 4096 x 4096. A frame that would hold more is held as far as its data
-// reaches, on the screen too (the rest then shows what lies under it, as browsers show a frame
-// cut short).
+// The index-0 pixels past their data that damaged frames may hold where the screen shows them,
+// all frames of a file together: 16 Mi, a frame of 4096 x 4096. A frame that would hold more is
+// held as far as its data reaches, on the screen too (the rest then shows what lies under it, as
+// browsers show a frame cut short).
 inline constexpr uint64_t kMaxShownFillPixels = uint64_t(1) << 24;
 
 struct HeldFrame {

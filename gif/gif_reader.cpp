@@ -53,6 +53,9 @@ struct cGIF::ReadState {
   bool framesReplaced = false;  // images past 32767 replaced the last frame
   bool sawTrailer = false;
   bool chainCutOff = false;  // the chain read last ran past the end of the data
+  // Index-0 pixels past their data that damaged frames hold on the screen, all frames together:
+  // many damaged frames must not cost more than one may.
+  uint64_t shownFillLeft = kMaxShownFillPixels;
 
   uint8_t ByteAt(size_t i) const { return i < stream.size() ? stream[i] : 0; }
 
@@ -381,8 +384,13 @@ void cGIF::pvReadImage(ReadState& state) {
   if (extent.end == mGIFLZWDec::StreamEnd::BadCode) loadDamage_.framesCutAtBadCode.push_back(n);
   const FramePlace place{uint16_t(frame.left), uint16_t(frame.top), uint16_t(ScreenWidth()),
                          uint16_t(ScreenHeight())};
-  const HeldFrame kept = HeldFrameSize(declared, place, frame.interlaced, extent);
+  const HeldFrame kept =
+      HeldFrameSize(declared, place, frame.interlaced, extent, state.shownFillLeft);
   const FrameSize held = kept.size;
+  if (extent.end != mGIFLZWDec::StreamEnd::Complete) {
+    state.shownFillLeft -=
+        std::min(state.shownFillLeft, uint64_t(held.width) * uint64_t(held.height) - extent.pixels);
+  }
   if (held != declared) loadDamage_.framesHeldSmaller.push_back(n);
   if (kept.leavesOutShownPixels) loadDamage_.framesHeldShort.push_back(n);
 

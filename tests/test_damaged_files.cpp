@@ -121,6 +121,18 @@ TEST(DamagedFilesTest, HugeFramesWithLittleDataHoldWhatTheirDataAndTheScreenReac
   EXPECT_EQ(gif.Damage().framesHeldShort, std::vector<int16_t>{1});
   EXPECT_NE(gif.LoadNote().find("frame 1 is kept as far as the data reaches"), std::string::npos)
       << gif.LoadNote();
+
+  // The index 0 allowed on the screen is for all frames together: of many damaged frames over
+  // a 3000 x 3000 screen, the first is held whole and the next ones as far as their data goes.
+  Bytes many = Header(3000, 3000, 0x81);
+  ColorTable(many, 4);
+  for (int i = 0; i < 4; ++i) Image(many, 0, 0, 3000, 3000, 0, UncompressedCodes({1, 2, 3}));
+  many.push_back(0x3B);
+  ASSERT_TRUE(gif.LoadFromStream(many));
+  ASSERT_EQ(gif.FramesCount(), 4);
+  EXPECT_EQ(gif.FrameSurfaceHeight(1), 3000);
+  for (int16_t n = 2; n <= 4; ++n) EXPECT_EQ(gif.FrameSurfaceWidth(n), 3) << n;
+  EXPECT_EQ(gif.Damage().framesHeldShort, (std::vector<int16_t>{2, 3, 4}));
 }
 
 // Every file that once cost far more than its bytes (hand-made: huge frames off the screen or
