@@ -7,12 +7,12 @@
 #include <unordered_map>
 #include <utility>
 
-#include "best/screen.h"
 #include "gif/color_table.h"
 #include "gif/frame_numbers.h"
 #include "gif/geometry.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
+#include "playback/canvas.h"
 
 namespace lumatrim::best {
 
@@ -66,7 +66,7 @@ struct FrameNeeds {
   Rect overShown;
 };
 
-FrameNeeds Compare(const cGIF& gif, int16_t n, const Screen& screen) {
+FrameNeeds Compare(const cGIF& gif, int16_t n, const Canvas& screen) {
   const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
   const int32_t width = image.Width();
   const int32_t height = image.Height();
@@ -185,7 +185,7 @@ int GrowPalette(cGIF& gif, int16_t n, int& grownGlobalIndex) {
 }
 
 // Whether a frame is one this pass can follow: 8-bit pixels wholly on the screen.
-bool Followable(const cGIF& gif, int16_t n, const Screen& screen) {
+bool Followable(const cGIF& gif, int16_t n, const Canvas& screen) {
   const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
   if (image.Width() <= 0 || image.Height() <= 0) return false;
   const Rect frame = Geometry(gif).Frame(n);
@@ -209,6 +209,26 @@ void DropIntoPrevious(cGIF& gif, int16_t n) {
   gif.FrameDelay(int16_t(n - 1),
                  StoredU16(int64_t(geometry.FrameDelay(int16_t(n - 1))) + geometry.FrameDelay(n)));
   gif.FrameRemove(n);
+}
+
+// Whether frame next draws a colour wherever area of the screen now shows one: then clearing
+// that area before next is drawn changes nothing that is seen.
+bool Covers(const cGIF& gif, const Canvas& screen, const Rect& area, int16_t next) {
+  const PixelView image = MapDIBPixels(gif.FrameDIBXOR(next));
+  if (gif.FrameDIBXOR(next)->BPP() != 8 || gif.FrameDIBXOR(next)->lpBits() == nullptr) {
+    return false;
+  }
+  const Rect frame = Geometry(gif).Frame(next);
+  const bool transparent = gif.FrameUseTransparentColor(next);
+  const uint8_t t = gif.FrameTransparentColorIndex(next);
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    for (int32_t x = area.left; x < area.right; ++x) {
+      if (screen.At(x, y) == kNothingShown) continue;
+      if (x < frame.left || y < frame.top || x >= frame.right || y >= frame.bottom) return false;
+      if (transparent && image.At(x - frame.left, y - frame.top) == t) return false;
+    }
+  }
+  return true;
 }
 
 // The frames of a document followed one by one over the screen they are shown on.
@@ -256,12 +276,14 @@ class FramesReducer {
     const cGIF& gif = gif_;
     FrameNeeds needs;
     if (followable) needs = Compare(gif, n, screen_);
-    const std::vector<uint32_t> under = screen_.Draw(gif, n);
+    const Rect area = screen_.ClipOf(gif, n);
+    const std::vector<uint32_t> under = screen_.Copy(area);
+    screen_.Draw(gif, n);
     if (followable && gif.FrameDisposalMethod(n) == 2 && n < gif.FramesCount() &&
-        screen_.Covers(gif, n, int16_t(n + 1))) {
+        Covers(gif, screen_, area, int16_t(n + 1))) {
       gif_.FrameDisposalMethod(n, 1);
     }
-    screen_.TakeAway(gif, n, under);
+    screen_.TakeAway(gif.FrameDisposalMethod(n), area, under);
     return needs;
   }
 
@@ -297,7 +319,7 @@ class FramesReducer {
 
   cGIF& gif_;
   const bool growPalettes_;
-  Screen screen_;
+  Canvas screen_;
   ReducedFrames result_;
   int grownGlobalIndex_ = -1;
 };

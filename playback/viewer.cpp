@@ -1,118 +1,40 @@
 #include "playback/viewer.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "gif/geometry.h"
 
 namespace lumatrim {
 
-namespace {
-
-constexpr size_t kPixelBytes = 4;
-
-size_t AreaBytes(const Rect& area) {
-  return area.Empty()
-             ? 0
-             : size_t(area.right - area.left) * size_t(area.bottom - area.top) * kPixelBytes;
-}
-
-}  // namespace
-
 Viewer::Viewer(const cGIF& doc)
-    : doc_(doc),
-      width_(Geometry(doc).ScreenWidth()),
-      height_(Geometry(doc).ScreenHeight()),
-      canvas_(size_t(width_) * size_t(height_) * kPixelBytes, 0) {}
+    : doc_(doc), canvas_(Geometry(doc).ScreenWidth(), Geometry(doc).ScreenHeight()) {}
 
 uint64_t Viewer::MemoryNeeded(const cGIF& doc) {
   const Geometry geometry(doc);
-  return uint64_t(geometry.ScreenWidth()) * uint64_t(geometry.ScreenHeight()) * kPixelBytes * 3;
-}
-
-Rect Viewer::ClipToScreen(int16_t nFrame) const {
-  if (doc_.FrameDIBXOR(nFrame)->BPP() != 8) return Rect{};
-  return Intersect(Geometry(doc_).Frame(nFrame), Rect{0, 0, width_, height_});
-}
-
-void Viewer::CopyArea(const Rect& area, std::vector<uint8_t>& to) const {
-  to.resize(AreaBytes(area));
-  if (area.Empty()) return;
-  const size_t rowBytes = size_t(area.right - area.left) * kPixelBytes;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    const uint8_t* from =
-        canvas_.data() + (size_t(y) * size_t(width_) + size_t(area.left)) * kPixelBytes;
-    std::memcpy(to.data() + size_t(y - area.top) * rowBytes, from, rowBytes);
-  }
+  return uint64_t(geometry.ScreenWidth()) * uint64_t(geometry.ScreenHeight()) *
+         Canvas::kBytesPerPixel * 3;
 }
 
 bool Viewer::Step() {
   if (next_ > doc_.FramesCount()) return false;
   const int16_t n = int16_t(next_++);
-  const Rect drawn = ClipToScreen(n);
+  const Rect drawn = canvas_.ClipOf(doc_, n);
   const Rect disposed = pendingDisposal_ == 2 || pendingDisposal_ == 3 ? pendingArea_ : Rect{};
   touched_ = Union(disposed, drawn);
-  CopyArea(touched_, touchedBefore_);
+  touchedBefore_ = canvas_.Copy(touched_);
 
-  // The frame before is taken away.
-  if (!disposed.Empty()) {
-    const size_t rowBytes = size_t(disposed.right - disposed.left) * kPixelBytes;
-    for (int32_t y = disposed.top; y < disposed.bottom; ++y) {
-      uint8_t* row =
-          canvas_.data() + (size_t(y) * size_t(width_) + size_t(disposed.left)) * kPixelBytes;
-      if (pendingDisposal_ == 2) {
-        std::fill(row, row + rowBytes, uint8_t(0));
-      } else {
-        std::memcpy(row, pendingRestore_.data() + size_t(y - disposed.top) * rowBytes, rowBytes);
-      }
-    }
-  }
-
+  canvas_.TakeAway(pendingDisposal_, disposed, pendingRestore_);
   // This frame: what lies under it is kept when it will be put back.
   pendingDisposal_ = doc_.FrameDisposalMethod(n);
   pendingArea_ = drawn;
-  if (pendingDisposal_ == 3) CopyArea(drawn, pendingRestore_);
-  if (!drawn.Empty()) {
-    const std::shared_ptr<const cDIB> surface = doc_.FrameDIBXOR(n);
-    const cDIB& image = *surface;
-    // A frame without its own table shows the global one, as the written file would.
-    const uint8_t* palette =
-        doc_.LocalPaletteUsed(n) ? doc_.lpFramePalette(n) : doc_.lpGlobalPalette();
-    const bool transparent = doc_.FrameUseTransparentColor(n);
-    const uint8_t transparentIndex = doc_.FrameTransparentColorIndex(n);
-    const Rect box = Geometry(doc_).Frame(n);
-    for (int32_t y = drawn.top; y < drawn.bottom; ++y) {
-      const uint8_t* row = image.lpBits() + size_t(y - box.top) * size_t(image.BytesPerScanline());
-      uint8_t* out =
-          canvas_.data() + (size_t(y) * size_t(width_) + size_t(drawn.left)) * kPixelBytes;
-      for (int32_t x = drawn.left; x < drawn.right; ++x, out += kPixelBytes) {
-        const uint8_t index = row[x - box.left];
-        if (transparent && index == transparentIndex) continue;
-        const uint8_t* entry = palette + 4 * size_t(index);
-        out[0] = entry[2];
-        out[1] = entry[1];
-        out[2] = entry[0];
-        out[3] = 255;
-      }
-    }
-  }
+  if (pendingDisposal_ == 3) pendingRestore_ = canvas_.Copy(drawn);
+  canvas_.Draw(doc_, n);
 
   lastDelay_ = Geometry(doc_).FrameDelay(n);
-  std::vector<uint8_t> after;
-  CopyArea(touched_, after);
-  lastChanged_ = after != touchedBefore_;
+  lastChanged_ = canvas_.Copy(touched_) != touchedBefore_;
   return true;
 }
 
 void Viewer::SwapLastStep() {
-  if (touched_.Empty()) return;
-  const size_t rowBytes = size_t(touched_.right - touched_.left) * kPixelBytes;
-  for (int32_t y = touched_.top; y < touched_.bottom; ++y) {
-    uint8_t* row =
-        canvas_.data() + (size_t(y) * size_t(width_) + size_t(touched_.left)) * kPixelBytes;
-    std::swap_ranges(row, row + rowBytes,
-                     touchedBefore_.data() + size_t(y - touched_.top) * rowBytes);
-  }
+  canvas_.Swap(touched_, touchedBefore_);
 }
 
 bool PictureStream::Next(int64_t& delay, Rect& changed) {
@@ -140,36 +62,6 @@ bool PictureStream::Next(int64_t& delay, Rect& changed) {
   return true;
 }
 
-ViewerPlayback PlayDocument(const cGIF& doc) {
-  Viewer viewer(doc);
-  ViewerPlayback playback{viewer.Width(), viewer.Height(), {}};
-  while (viewer.Step()) playback.frames.push_back(ViewerFrame{viewer.Canvas(), viewer.LastDelay()});
-  return playback;
-}
-
-std::vector<ViewerFrame> ShownPictures(const cGIF& doc) {
-  PictureStream stream(doc);
-  std::vector<ViewerFrame> shown;
-  int64_t delay = 0;
-  Rect changed;
-  while (stream.Next(delay, changed)) shown.push_back(ViewerFrame{stream.View().Canvas(), delay});
-  return shown;
-}
-
-namespace {
-
-bool SameInArea(const Viewer& a, const Viewer& b, const Rect& area) {
-  if (area.Empty()) return true;
-  const size_t rowBytes = size_t(area.right - area.left) * kPixelBytes;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    const size_t at = (size_t(y) * size_t(a.Width()) + size_t(area.left)) * kPixelBytes;
-    if (std::memcmp(a.Canvas().data() + at, b.Canvas().data() + at, rowBytes) != 0) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 PlaybackComparison ComparePlayback(const cGIF& a, const cGIF& b, uint64_t memoryBudget) {
   using Result = PlaybackComparison;
   const Geometry ga(a), gb(b);
@@ -194,14 +86,10 @@ PlaybackComparison ComparePlayback(const cGIF& a, const cGIF& b, uint64_t memory
       return Result{Result::Different,
                     "picture " + std::to_string(picture) + " shows for another time"};
     }
-    if (!SameInArea(first.View(), second.View(), Union(changedA, changedB))) {
+    if (!first.View().Shown().SameIn(second.View().Shown(), Union(changedA, changedB))) {
       return Result{Result::Different, "picture " + std::to_string(picture) + " differs"};
     }
   }
-}
-
-bool LookTheSame(const cGIF& a, const cGIF& b) {
-  return ComparePlayback(a, b).outcome == PlaybackComparison::Same;
 }
 
 }  // namespace lumatrim

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gif/gif_document.h"
+#include "playback/canvas.h"
 #include "raster/rect.h"
 
 namespace lumatrim {
@@ -20,10 +21,10 @@ namespace lumatrim {
 class Viewer {
  public:
   explicit Viewer(const cGIF& doc);
-  int32_t Width() const { return width_; }
-  int32_t Height() const { return height_; }
-  // Width x height pixels of 4 bytes each: red, green, blue, alpha (0 transparent, 255 opaque).
-  const std::vector<uint8_t>& Canvas() const { return canvas_; }
+  int32_t Width() const { return canvas_.Width(); }
+  int32_t Height() const { return canvas_.Height(); }
+  // What the screen shows now.
+  const Canvas& Shown() const { return canvas_; }
 
   // The bytes a viewer of doc holds at most: the canvas and two areas of its size.
   static uint64_t MemoryNeeded(const cGIF& doc);
@@ -40,21 +41,16 @@ class Viewer {
   void SwapLastStep();
 
  private:
-  Rect ClipToScreen(int16_t nFrame) const;
-  void CopyArea(const Rect& area, std::vector<uint8_t>& to) const;
-
   const cGIF& doc_;
-  int32_t width_;
-  int32_t height_;
   int32_t next_ = 1;  // wider than frame numbers, so that it passes 32767
-  std::vector<uint8_t> canvas_;
+  Canvas canvas_;
   // The frame shown last, to be taken away by the next step.
   int32_t pendingDisposal_ = 0;
   Rect pendingArea_;
-  std::vector<uint8_t> pendingRestore_;  // disposal 3: what lay under it
+  std::vector<uint32_t> pendingRestore_;  // disposal 3: what lay under it
   int32_t lastDelay_ = 0;
   Rect touched_;
-  std::vector<uint8_t> touchedBefore_;
+  std::vector<uint32_t> touchedBefore_;
   bool lastChanged_ = false;
 };
 
@@ -75,24 +71,6 @@ class PictureStream {
   bool stepPending_ = false;  // a step that starts the next picture, undone for now
 };
 
-struct ViewerFrame {
-  std::vector<uint8_t> rgba;  // as Viewer::Canvas
-  int64_t delay = 0;          // hundredths of a second
-};
-
-struct ViewerPlayback {
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<ViewerFrame> frames;
-};
-
-// What a viewer shows after each frame of doc is drawn (a copy of the screen per frame: for small
-// documents).
-ViewerPlayback PlayDocument(const cGIF& doc);
-
-// The distinct pictures a viewer shows, with their times (a copy of the screen per picture).
-std::vector<ViewerFrame> ShownPictures(const cGIF& doc);
-
 // Whether two documents show the same pictures on the same screen for the same times, when that
 // could be checked within the memory budget.
 struct PlaybackComparison {
@@ -101,8 +79,5 @@ struct PlaybackComparison {
 };
 PlaybackComparison ComparePlayback(const cGIF& a, const cGIF& b,
                                    uint64_t memoryBudget = cGIF::kDefaultMemoryBudget);
-
-// ComparePlayback's outcome is Same.
-bool LookTheSame(const cGIF& a, const cGIF& b);
 
 }  // namespace lumatrim

@@ -6,8 +6,8 @@
 
 #include "gif/gif_document.h"
 #include "gif_bytes.h"
+#include "look_the_same.h"
 #include "optimizer/pixel_grid.h"
-#include "playback/viewer.h"
 
 namespace lumatrim::testing {
 

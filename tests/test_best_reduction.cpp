@@ -14,8 +14,8 @@
 #include "files.h"
 #include "files/whole_file.h"
 #include "gifdiff.h"
+#include "look_the_same.h"
 #include "optimizer/pixel_grid.h"
-#include "playback/viewer.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

@@ -6,7 +6,7 @@
 
 #include "animation_docs.h"
 #include "best/repeated_colors.h"
-#include "playback/viewer.h"
+#include "look_the_same.h"
 
 namespace lumatrim {
 namespace {

@@ -139,6 +139,41 @@ std::string CompareLoops(const cGIF& doc, const std::string& expected) {
   return "loop count " + got + ", expected " + expected;
 }
 
+// What a viewer shows after each frame is drawn, as the suite's pixels: red, green, blue and
+// alpha, with alpha 0 where nothing is shown.
+struct ViewerFrame {
+  std::vector<uint8_t> rgba;
+  int64_t delay = 0;  // hundredths of a second
+};
+struct ViewerPlayback {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<ViewerFrame> frames;
+};
+
+std::vector<uint8_t> Rgba(const Canvas& canvas) {
+  std::vector<uint8_t> rgba;
+  rgba.reserve(size_t(canvas.Width()) * size_t(canvas.Height()) * 4);
+  for (int32_t y = 0; y < canvas.Height(); ++y) {
+    for (int32_t x = 0; x < canvas.Width(); ++x) {
+      const uint32_t shown = canvas.At(x, y);
+      const bool nothing = shown == kNothingShown;
+      rgba.insert(rgba.end(), {uint8_t(nothing ? 0 : shown), uint8_t(nothing ? 0 : shown >> 8),
+                               uint8_t(nothing ? 0 : shown >> 16), uint8_t(nothing ? 0 : 255)});
+    }
+  }
+  return rgba;
+}
+
+ViewerPlayback PlayDocument(const cGIF& doc) {
+  Viewer viewer(doc);
+  ViewerPlayback playback{viewer.Width(), viewer.Height(), {}};
+  while (viewer.Step()) {
+    playback.frames.push_back(ViewerFrame{Rgba(viewer.Shown()), viewer.LastDelay()});
+  }
+  return playback;
+}
+
 // The frames of a playback that the suite expects as pictures. A viewer shows an image whose
 // delay is 0 together with the images after it, so the suite's pictures are the screens after
 // the images with a delay and after the last one; only for files it marks force-animation (images

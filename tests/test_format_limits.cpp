@@ -7,9 +7,9 @@
 
 #include "animation_docs.h"
 #include "gif/geometry.h"
+#include "look_the_same.h"
 #include "optimizer/pipeline.h"
 #include "optimizer/pixel_grid.h"
-#include "playback/viewer.h"
 #include "temp_folder.h"
 
 namespace lumatrim {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "animation_docs.h"
+#include "look_the_same.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
-#include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {

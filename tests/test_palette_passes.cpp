@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "animation_docs.h"
+#include "look_the_same.h"
 #include "optimizer/passes.h"
-#include "playback/viewer.h"
 
 namespace lumatrim {
 namespace {

@@ -7,8 +7,8 @@
 #include "animation_docs.h"
 #include "corpus.h"
 #include "gifdiff.h"
+#include "look_the_same.h"
 #include "optimizer/pipeline.h"
-#include "playback/viewer.h"
 #include "reduction/reduce_file.h"
 #include "temp_folder.h"
 

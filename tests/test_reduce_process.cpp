@@ -17,7 +17,7 @@
 #include "corpus.h"
 #include "files.h"
 #include "gif/gif_document.h"
-#include "playback/viewer.h"
+#include "look_the_same.h"
 #include "temp_folder.h"
 
 extern char** environ;

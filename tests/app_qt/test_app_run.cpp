@@ -17,7 +17,7 @@
 #include "app/run_results_view.h"
 #include "app_test_support.h"
 #include "gif/gif_document.h"
-#include "playback/viewer.h"
+#include "../look_the_same.h"
 
 using namespace lumatrim;
 using namespace lumatrim::testing;
