@@ -291,10 +291,10 @@ class cGIF {
 
   // Reader helpers (gif_reader.cpp).
   struct ReadState;
-  bool pvReadStream(std::span<const uint8_t> Stream);
-  void pvReadImage(ReadState& state);
+  bool ReadStream(std::span<const uint8_t> Stream);
+  void ReadImage(ReadState& state);
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
-  void pvNoteDamage();
+  void NoteDamage();
   void ReadExtension(ReadState& state);
   // Gives a frame surfaces of the size held, within the memory budget; false when the file can't
   // fit it (the load ends).

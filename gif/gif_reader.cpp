@@ -154,7 +154,7 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
   saveError_.clear();
   loadedBytes_ = Stream.size();
   try {
-    if (pvReadStream(Stream)) return true;
+    if (ReadStream(Stream)) return true;
     if (loadError_.empty()) {
       loadError_ = IsGifHeader(std::as_bytes(Stream)) ? "no image in the file" : "not a GIF file";
     }
@@ -204,7 +204,7 @@ void cGIF::ReadExtension(ReadState& state) {
 }
 
 // The load proper; LoadFromStream turns what it throws into an answer.
-bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
+bool cGIF::ReadStream(std::span<const uint8_t> Stream) {
   Destroy();
   loadError_.clear();
   loadNote_.clear();
@@ -235,7 +235,7 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
     if (introducer == kExtensionIntroducer) {
       ReadExtension(state);
     } else if (introducer == kImageSeparator) {
-      pvReadImage(state);
+      ReadImage(state);
       if (progress_) progress_(double(state.position) / double(state.stream.size()));
       if (state.overBudget) {
         Destroy();
@@ -263,7 +263,7 @@ bool cGIF::pvReadStream(std::span<const uint8_t> Stream) {
   if (state.framesReplaced) note("images past 32767 replaced the last frame");
   if (state.commentsLeftOut) note("comments past 32767 in one place were left out");
   loadDamage_.endsEarly = !state.sawTrailer;
-  if (framesCount_ > 0) pvNoteDamage();
+  if (framesCount_ > 0) NoteDamage();
   return framesCount_ > 0;
 }
 
@@ -284,7 +284,7 @@ std::string FramesText(const std::vector<int16_t>& frames) {
 
 }  // namespace
 
-void cGIF::pvNoteDamage() {
+void cGIF::NoteDamage() {
   const auto note = [this](const std::string& text) {
     loadNote_ += (loadNote_.empty() ? "" : "; ") + text;
   };
@@ -324,7 +324,7 @@ void cGIF::pvNoteDamage() {
   }
 }
 
-void cGIF::pvReadImage(ReadState& state) {
+void cGIF::ReadImage(ReadState& state) {
   ++state.position;
   // The frame count is 16-bit: past 32767 images each further image replaces the last frame.
   if (state.imageCount < INT16_MAX) {
