@@ -124,8 +124,6 @@ class cGIF {
   void ScreenPixelAspectRatio(float New_ScreenPixelAspectRatio);
   // The stored aspect byte, as the file holds it.
   uint8_t ScreenPixelAspectByte() const { return screen_[6]; }
-  // The stored screen flag byte (as read, or as the last save computed it).
-  uint8_t ScreenFlags() const { return screen_[4]; }
   uint8_t* lpGlobalPalette() { return globalPalette_.data(); }
   const uint8_t* lpGlobalPalette() const { return globalPalette_.data(); }
   uint32_t GlobalPaletteColor(uint8_t nEntry) const;
