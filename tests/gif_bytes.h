@@ -122,4 +122,20 @@ inline void Image(Bytes& out, uint16_t left, uint16_t top, uint16_t width, uint1
   SubBlocks(out, codes);
 }
 
+// A one-image GIF of width x height with a 256-entry global table (as ColorTable gives it) around
+// image data: its minimum code size and its sub-blocks, without their terminator.
+inline Bytes OneImageGif(uint16_t width, uint16_t height, uint8_t codeSize, const Bytes& blocks) {
+  Bytes file = Header(width, height, 0xF7);
+  ColorTable(file, 256);
+  file.push_back(0x2C);
+  Append16(file, 0);
+  Append16(file, 0);
+  Append16(file, width);
+  Append16(file, height);
+  Append(file, {0, codeSize});
+  file.insert(file.end(), blocks.begin(), blocks.end());
+  Append(file, {0x00, 0x3B});
+  return file;
+}
+
 }  // namespace lumatrim::testing

@@ -25,6 +25,7 @@
 #include "corpus.h"
 #include "files.h"
 #include "files/whole_file.h"
+#include "gif_bytes.h"
 #include "gifdiff.h"
 #include "temp_folder.h"
 
@@ -56,31 +57,6 @@ std::string HashOf(const std::string& bytes) {
   uint64_t hash = 1469598103934665603ull;
   for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
   return std::to_string(bytes.size()) + ":" + std::to_string(hash);
-}
-
-// A one-image GIF of width x height with a 256-entry colour table and the given image data.
-Bytes OneImageGif(int width, int height, int codeSize, const Bytes& data) {
-  Bytes file = {'G',
-                'I',
-                'F',
-                '8',
-                '9',
-                'a',
-                uint8_t(width),
-                uint8_t(width >> 8),
-                uint8_t(height),
-                uint8_t(height >> 8),
-                0xF7,
-                0,
-                0};
-  for (int i = 0; i < 256; ++i) {
-    file.insert(file.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
-  }
-  file.insert(file.end(), {0x2C, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8), uint8_t(height),
-                           uint8_t(height >> 8), 0, uint8_t(codeSize)});
-  file.insert(file.end(), data.begin(), data.end());
-  file.insert(file.end(), {0x00, 0x3B});
-  return file;
 }
 
 // One image's stream as --best's compressor writes it with the clears given, coding on against a
@@ -161,9 +137,11 @@ class BestDecodersTest : public ::testing::Test {
       }
       Bytes plain;
       lzw_choices::ChoiceEncoder().Encode(plain, pixels, pixels, c.codeSize);
-      WriteBytes(c.name + ".best.gif", OneImageGif(c.width, c.height, c.codeSize,
-                                                   StreamWithClears(pixels, c.codeSize, clears)));
-      WriteBytes(c.name + ".plain.gif", OneImageGif(c.width, c.height, c.codeSize, plain));
+      const auto gif = [&](const Bytes& blocks) {
+        return OneImageGif(uint16_t(c.width), uint16_t(c.height), uint8_t(c.codeSize), blocks);
+      };
+      WriteBytes(c.name + ".best.gif", gif(StreamWithClears(pixels, c.codeSize, clears)));
+      WriteBytes(c.name + ".plain.gif", gif(plain));
       names_->push_back(c.name);
     }
   }

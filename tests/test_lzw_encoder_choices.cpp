@@ -9,11 +9,12 @@
 
 #include "best/lzw_encoder_choices.h"
 #include "gif/lzw_decoder.h"
+#include "gif_bytes.h"
 
 namespace lumatrim {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testing::Bytes;
 
 struct Image {
   int width = 0;
@@ -69,25 +70,8 @@ Bytes DecodeOurs(const Image& image, int codeSize, const Bytes& chain) {
 
 // A whole one-image GIF around the chain, as giflib reads it from memory.
 Bytes DecodeGiflib(const Image& image, int codeSize, const Bytes& chain) {
-  Bytes file = {'G',
-                'I',
-                'F',
-                '8',
-                '9',
-                'a',
-                uint8_t(image.width),
-                uint8_t(image.width >> 8),
-                uint8_t(image.height),
-                uint8_t(image.height >> 8),
-                0xF7,
-                0,
-                0};
-  for (int i = 0; i < 256; ++i) file.insert(file.end(), {uint8_t(i), uint8_t(i), uint8_t(i)});
-  file.insert(file.end(), {0x2C, 0, 0, 0, 0, uint8_t(image.width), uint8_t(image.width >> 8),
-                           uint8_t(image.height), uint8_t(image.height >> 8), 0});
-  file.push_back(uint8_t(codeSize));
-  file.insert(file.end(), chain.begin(), chain.end());
-  file.insert(file.end(), {0x00, 0x3B});
+  const Bytes file =
+      testing::OneImageGif(uint16_t(image.width), uint16_t(image.height), uint8_t(codeSize), chain);
 
   struct Source {
     const Bytes* bytes;
