@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <utility>
 
 #include "animation_docs.h"
 #include "corpus.h"
@@ -118,6 +122,33 @@ TEST_F(PipelineTest, ReduceFileReportsWhatFailed) {
   result = ReduceFile(gif, input.string(), dir_.string(), ReductionOptions{});
   EXPECT_EQ(result.status, ReductionStatus::Reduced);
   EXPECT_EQ(result.outputPath, (dir_ / "wuffs-hat-reduced.gif").string());
+}
+
+// A failure inside a pass reaches the result as that pass's name and the reason, whatever the
+// pass threw; here the progress report that ends the third pass fails.
+TEST_F(PipelineTest, AFailedPassSaysWhichPassAndWhy) {
+  const Bytes input = Animation(4, 4, {Filled(0, 0, 4, 4, 1), Filled(0, 0, 2, 2, 2)});
+  const double thirdPassDone = kLoadShare + kPassesShare * 3 / 6;
+  for (const auto& [thrown, reason] :
+       {std::pair<std::function<void()>, std::string>{
+            [] { throw std::runtime_error("the disk is on fire"); },
+            "merging local palettes: the disk is on fire"},
+        {[] { throw std::bad_alloc(); }, "merging local palettes: out of memory"},
+        {[] { throw 42; }, "merging local palettes: unexpected failure"}}) {
+    ReductionOptions options;
+    bool failed = false;
+    options.progress = [&](double done) {
+      if (!failed && done > thirdPassDone - 0.01) {
+        failed = true;
+        thrown();
+      }
+    };
+    cGIF gif;
+    const ReducedBytes reduced = ReduceBytes(gif, input, options);
+    EXPECT_EQ(reduced.status, ReductionStatus::NotSaved);
+    EXPECT_EQ(reduced.reason, reason);
+    EXPECT_TRUE(reduced.bytes.empty());
+  }
 }
 
 // Every real file that giflib reads cleanly: the output loads, looks the same to our compositor
