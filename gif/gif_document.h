@@ -291,6 +291,7 @@ class cGIF {
   struct ReadState;
   bool ReadStream(std::span<const uint8_t> Stream);
   void ReadImage(ReadState& state);
+  void ReadDescriptor(ReadState& state, Frame& frame);
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);
   void NoteDamage();
   void ReadExtension(ReadState& state);

@@ -338,6 +338,39 @@ void cGIF::ReadImage(ReadState& state) {
   framesCount_ = n;
   Frame& frame = frames_[size_t(n)];
 
+  ReadDescriptor(state, frame);
+
+  const uint8_t codeSize = state.ByteAt(state.position);
+  ++state.position;
+  state.ReadSubBlocks();
+  if (state.chainCutOff) loadDamage_.endsInFrame = n;
+
+  // What the data holds decides how much of the frame is held: all of it, unless the data stops
+  // before the last pixel (then what it reached and what the screen shows).
+  const FrameSize declared{frame.declaredWidth, frame.declaredHeight};
+  const mGIFLZWDec::StreamExtent extent = mGIFLZWDec::MeasureStream(
+      uint64_t(declared.width) * uint64_t(declared.height), codeSize, state.data);
+  if (extent.end == mGIFLZWDec::StreamEnd::EndedEarly) loadDamage_.framesEndedEarly.push_back(n);
+  if (extent.end == mGIFLZWDec::StreamEnd::BadCode) loadDamage_.framesCutAtBadCode.push_back(n);
+  const FramePlace place{uint16_t(frame.left), uint16_t(frame.top), uint16_t(ScreenWidth()),
+                         uint16_t(ScreenHeight())};
+  const HeldFrame kept =
+      HeldFrameSize(declared, place, frame.interlaced, extent, state.shownFillLeft);
+  const FrameSize held = kept.size;
+  if (extent.end != mGIFLZWDec::StreamEnd::Complete) {
+    state.shownFillLeft -=
+        std::min(state.shownFillLeft, uint64_t(held.width) * uint64_t(held.height) - extent.pixels);
+  }
+  if (held != declared) loadDamage_.framesHeldSmaller.push_back(n);
+  if (kept.leavesOutShownPixels) loadDamage_.framesHeldShort.push_back(n);
+
+  if (!MakeFrameSurfaces(state, frame, held.width, held.height)) return;
+  pvLoadFrameImage(n, codeSize, state.data);
+}
+
+// The frame's graphic control (the last one read before it), comments and image descriptor with
+// its colour table.
+void cGIF::ReadDescriptor(ReadState& state, Frame& frame) {
   uint8_t descriptor[9];
   state.Copy(descriptor, sizeof descriptor);
   state.position += sizeof descriptor;
@@ -369,33 +402,6 @@ void cGIF::ReadImage(ReadState& state) {
     frame.localPaletteEntries = globalPaletteEntries_;
     frame.palette = globalPalette_;
   }
-
-  const uint8_t codeSize = state.ByteAt(state.position);
-  ++state.position;
-  state.ReadSubBlocks();
-  if (state.chainCutOff) loadDamage_.endsInFrame = n;
-
-  // What the data holds decides how much of the frame is held: all of it, unless the data stops
-  // before the last pixel (then what it reached and what the screen shows).
-  const FrameSize declared{frame.declaredWidth, frame.declaredHeight};
-  const mGIFLZWDec::StreamExtent extent = mGIFLZWDec::MeasureStream(
-      uint64_t(declared.width) * uint64_t(declared.height), codeSize, state.data);
-  if (extent.end == mGIFLZWDec::StreamEnd::EndedEarly) loadDamage_.framesEndedEarly.push_back(n);
-  if (extent.end == mGIFLZWDec::StreamEnd::BadCode) loadDamage_.framesCutAtBadCode.push_back(n);
-  const FramePlace place{uint16_t(frame.left), uint16_t(frame.top), uint16_t(ScreenWidth()),
-                         uint16_t(ScreenHeight())};
-  const HeldFrame kept =
-      HeldFrameSize(declared, place, frame.interlaced, extent, state.shownFillLeft);
-  const FrameSize held = kept.size;
-  if (extent.end != mGIFLZWDec::StreamEnd::Complete) {
-    state.shownFillLeft -=
-        std::min(state.shownFillLeft, uint64_t(held.width) * uint64_t(held.height) - extent.pixels);
-  }
-  if (held != declared) loadDamage_.framesHeldSmaller.push_back(n);
-  if (kept.leavesOutShownPixels) loadDamage_.framesHeldShort.push_back(n);
-
-  if (!MakeFrameSurfaces(state, frame, held.width, held.height)) return;
-  pvLoadFrameImage(n, codeSize, state.data);
 }
 
 bool cGIF::MakeFrameSurfaces(ReadState& state, Frame& frame, int32_t width, int32_t height) {

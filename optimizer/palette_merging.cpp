@@ -30,6 +30,41 @@ void RenumberPixels(cGIF& oGIF, int16_t nFrame, const std::array<uint8_t, 256>& 
   }
 }
 
+// How a frame's local entries find the global palette: which have a colour there (and its index
+// in map), counting each global entry for one local entry at most.
+struct GlobalMatches {
+  std::array<bool, 256> inGlobal{};
+  std::array<uint8_t, 256> map{};
+  int32_t matched = 0;
+};
+
+GlobalMatches MatchInGlobal(const PaletteStore& global, int32_t globalCount,
+                            const PaletteStore& local, int32_t entries) {
+  GlobalMatches matches;
+  std::array<bool, 256> taken{};
+  for (int32_t b = 0; b < entries; ++b) {
+    for (int32_t i = 0; i < globalCount; ++i) {
+      if (!taken[size_t(i)] && SameColor(&global[4 * size_t(i)], &local[4 * size_t(b)])) {
+        taken[size_t(i)] = matches.inGlobal[size_t(b)] = true;
+        matches.map[size_t(b)] = uint8_t(i);
+        ++matches.matched;
+        break;
+      }
+    }
+  }
+  return matches;
+}
+
+// Every frame drawn with the global palette gets its grown form.
+void ShareGlobalPalette(cGIF& oGIF, const PaletteStore& global) {
+  for (int16_t i : AllFrames(oGIF)) {
+    if (oGIF.LocalPaletteUsed(i)) continue;
+    oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
+    oGIF.FrameDIBXOR(i)->SetPalette(global);
+    CopyPalette(oGIF.lpFramePalette(i), global.data());
+  }
+}
+
 }  // namespace
 
 int16_t MergeLocalPalettes(cGIF& oGIF) {
@@ -53,21 +88,8 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
       PaletteStore local;
       CopyPalette(local.data(), oGIF.lpFramePalette(a));
       const int32_t entries = std::clamp<int32_t>(oGIF.LocalPaletteEntries(a), 0, 256);
-      std::array<bool, 256> inGlobal{};
-      std::array<bool, 256> taken{};
-      std::array<uint8_t, 256> map{};
-      int32_t matched = 0;
-      for (int32_t b = 0; b < entries; ++b) {
-        for (int32_t i = 0; i < globalCount; ++i) {
-          if (!taken[size_t(i)] && SameColor(&global[4 * size_t(i)], &local[4 * size_t(b)])) {
-            taken[size_t(i)] = inGlobal[size_t(b)] = true;
-            map[size_t(b)] = uint8_t(i);
-            ++matched;
-            break;
-          }
-        }
-      }
-      if (entries - matched > 256 - globalCount) continue;
+      GlobalMatches matches = MatchInGlobal(global, globalCount, local, entries);
+      if (entries - matches.matched > 256 - globalCount) continue;
       // A frame with pixels beyond its own palette (malformed input) has no colours to move for
       // them: it keeps its palette rather than be half moved.
       const std::shared_ptr<const cDIB> image = std::as_const(oGIF).FrameDIBXOR(a);
@@ -79,24 +101,17 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
       oGIF.LocalPaletteUsed(a, false);
       ++converted;
       for (int32_t b = 0; b < entries; ++b) {
-        if (inGlobal[size_t(b)]) continue;
+        if (matches.inGlobal[size_t(b)]) continue;
         std::copy_n(&local[4 * size_t(b)], 4, &global[4 * size_t(globalCount)]);
-        map[size_t(b)] = uint8_t(globalCount++);
+        matches.map[size_t(b)] = uint8_t(globalCount++);
       }
-      RenumberPixels(oGIF, a, map);
-      oGIF.FrameTransparentColorIndex(a, map[oGIF.FrameTransparentColorIndex(a)]);
+      RenumberPixels(oGIF, a, matches.map);
+      oGIF.FrameTransparentColorIndex(a, matches.map[oGIF.FrameTransparentColorIndex(a)]);
       oGIF.GlobalPaletteEntries(int16_t(globalCount));
       oGIF.GlobalPaletteExists(true);
       CopyPalette(oGIF.lpGlobalPalette(), global.data());
     }
-    if (converted > 0) {
-      for (int16_t i : AllFrames(oGIF)) {
-        if (oGIF.LocalPaletteUsed(i)) continue;
-        oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
-        oGIF.FrameDIBXOR(i)->SetPalette(global);
-        CopyPalette(oGIF.lpFramePalette(i), global.data());
-      }
-    }
+    if (converted > 0) ShareGlobalPalette(oGIF, global);
     return converted;
   } catch (const std::exception&) {
     return converted;
