@@ -115,7 +115,7 @@ void RenumberGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives, int ta
     }
     gif.FrameTransparentColorIndex(n, newIndex[gif.FrameTransparentColorIndex(n)]);
     CopyPalette(gif.lpFramePalette(n), store.data());
-    gif.FrameDIBXOR(n)->SetPalette(store);
+    gif.SetFrameImagePalette(n, store);
     gif.LocalPaletteEntries(n, int16_t(tableSize));
   }
 }

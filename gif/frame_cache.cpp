@@ -61,6 +61,13 @@ std::shared_ptr<cDIB> FramePixels::HandOut(const std::shared_ptr<cDIB>& surface)
   });
 }
 
+void FramePixels::SetImagePalette(std::span<const uint8_t> palette) {
+  std::lock_guard lock(guard_->mutex);
+  if (!packedAway_) image_->SetPalette(palette);
+  // The packed form stands for the image while it is unchanged (always, while packed away).
+  if (packedAway_ || !imageChanged_) packedImage_.SetPalette(palette);
+}
+
 void FramePixels::CreateBlankSurfaces(int32_t width, int32_t height) {
   const auto blank = [&](cDIB& surface, int32_t bpp) {
     if (cDIB::SizeFor(width, height, bpp) <= 0) {

@@ -14,6 +14,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "gif/packed_surface.h"
@@ -40,6 +41,9 @@ class FramePixels {
   std::shared_ptr<const cDIB> MaskForReading();
   std::shared_ptr<cDIB> MaskForChanging();
 
+  // Gives the image surface this colour table, in memory and packed, without counting its pixels
+  // changed: a frame that only changes its palette is not unpacked or packed again.
+  void SetImagePalette(std::span<const uint8_t> palette);
   // Gives the frame a new blank image (8 bits) and mask (1 bit) of this size, in memory the cache
   // keeps spare where it has some; a size of 0 or less gives none. Throws OverflowError as
   // cDIB::Create does.

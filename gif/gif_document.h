@@ -157,6 +157,11 @@ class cGIF {
   std::shared_ptr<const cDIB> FrameDIBAND(int16_t nFrame) const {
     return FrameAt(nFrame).pixels->MaskForReading();
   }
+  // Gives the frame's image surface a colour table without counting its pixels changed, so
+  // that a change of palette alone does not unpack and pack the frame again.
+  void SetFrameImagePalette(int16_t nFrame, std::span<const uint8_t> palette) {
+    FrameAt(nFrame).pixels->SetImagePalette(palette);
+  }
   int16_t FrameDelay(int16_t nFrame) const { return FrameAt(nFrame).delay; }
   void FrameDelay(int16_t nFrame, int16_t New_Delay) { FrameAt(nFrame).delay = New_Delay; }
   bool FrameInterlaced(int16_t nFrame) const { return FrameAt(nFrame).interlaced; }

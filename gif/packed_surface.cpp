@@ -1,5 +1,6 @@
 #include "gif/packed_surface.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -33,6 +34,10 @@ PackedSurface PackedSurface::Pack(const cDIB& surface) {
       BytePacker::Pack(std::span<const uint8_t>(surface.lpBits(), size_t(surface.Size())),
                        size_t(surface.BytesPerScanline()));
   return packed;
+}
+
+void PackedSurface::SetPalette(std::span<const uint8_t> palette) {
+  std::memcpy(table_.data(), palette.data(), std::min(palette.size() / 4 * 4, table_.size()));
 }
 
 void PackedSurface::UnpackTo(cDIB& surface) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "raster/dib.h"
@@ -21,6 +22,8 @@ class PackedSurface {
   // the packed content is kept either way.
   void UnpackTo(cDIB& surface) const;
 
+  // Gives the packed surface this colour table, as cDIB::SetPalette gives it to a surface.
+  void SetPalette(std::span<const uint8_t> palette);
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   int32_t Bpp() const { return bpp_; }

@@ -67,7 +67,7 @@ void AddTransparentColors(cGIF& oGIF, const std::vector<Rect>& origRect) {
       oGIF.LocalPaletteEntries(i, int16_t(entries + 1));
       oGIF.FrameTransparentColorIndex(i, uint8_t(entries));
       oGIF.FrameUseTransparentColor(i, true);
-      oGIF.FrameDIBXOR(i)->SetPalette(std::span<const uint8_t>(oGIF.lpFramePalette(i), 1024));
+      oGIF.SetFrameImagePalette(i, std::span<const uint8_t>(oGIF.lpFramePalette(i), 1024));
       continue;
     }
     if (globalTransparentAdded) {
@@ -77,7 +77,7 @@ void AddTransparentColors(cGIF& oGIF, const std::vector<Rect>& origRect) {
       const int16_t entries = oGIF.GlobalPaletteEntries();
       if (entries >= 256 || FrameHasPixel(oGIF, i, uint8_t(entries))) continue;
       SetGlobalPaletteEntries(oGIF, int16_t(entries + 1));
-      oGIF.FrameDIBXOR(i)->SetPalette(std::span<const uint8_t>(oGIF.lpGlobalPalette(), 1024));
+      oGIF.SetFrameImagePalette(i, std::span<const uint8_t>(oGIF.lpGlobalPalette(), 1024));
       globalTransparentIndex = uint8_t(entries);
       oGIF.FrameTransparentColorIndex(i, globalTransparentIndex);
       globalTransparentAdded = true;

@@ -20,6 +20,8 @@ struct Compaction {
   std::array<uint8_t, 256> oldToNew{};
   PaletteStore compacted{};
   int16_t newCount = 0;
+  // Every used entry keeps its index.
+  bool keepsEveryIndex = false;
 };
 
 // Marks the indices the frames' pixels carry. A pixel beyond the palette stops the pass before
@@ -55,16 +57,24 @@ bool Compact(const uint8_t* oldPalette, int32_t entries, Compaction& c) {
     ++kept;
   }
   if (kept == entries) return false;
+  c.keepsEveryIndex = true;
+  for (int32_t j = 0; j < entries; ++j) {
+    if (c.used[size_t(j)] && c.oldToNew[size_t(j)] != j) c.keepsEveryIndex = false;
+  }
   if (kept == 0) std::copy(oldPalette, oldPalette + 4, c.compacted.data());
   c.newCount = int16_t(kept == 0 ? 1 : kept);
   return true;
 }
 
 void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
-  const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
-  for (int32_t y = 0; y < grid.Height(); ++y) {
-    uint8_t* row = grid.Row(y);
-    for (int32_t x = 0; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];
+  // Entries dropped only after the last one used leave every pixel as it is: the frame's pixels
+  // need not even be brought into memory.
+  if (!c.keepsEveryIndex) {
+    const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
+    for (int32_t y = 0; y < grid.Height(); ++y) {
+      uint8_t* row = grid.Row(y);
+      for (int32_t x = 0; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];
+    }
   }
   if (oGIF.FrameUseTransparentColor(n) && !c.used[oGIF.FrameTransparentColorIndex(n)]) {
     // No pixel carries it: renumbered it would land on a kept colour and hide real pixels.
@@ -77,7 +87,7 @@ void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
 
 // The frame takes the compacted palette and its pixels are renumbered.
 void GiveFrameCompactedPalette(cGIF& oGIF, int16_t n, const Compaction& c) {
-  oGIF.FrameDIBXOR(n)->SetPalette(c.compacted);
+  oGIF.SetFrameImagePalette(n, c.compacted);
   CopyPalette(oGIF.lpFramePalette(n), c.compacted.data());
   oGIF.LocalPaletteEntries(n, c.newCount);
   Renumber(oGIF, n, c);

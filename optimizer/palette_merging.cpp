@@ -60,7 +60,7 @@ void ShareGlobalPalette(cGIF& oGIF, const PaletteStore& global) {
   for (int16_t i : AllFrames(oGIF)) {
     if (oGIF.LocalPaletteUsed(i)) continue;
     oGIF.LocalPaletteEntries(i, oGIF.GlobalPaletteEntries());
-    oGIF.FrameDIBXOR(i)->SetPalette(global);
+    oGIF.SetFrameImagePalette(i, global);
     CopyPalette(oGIF.lpFramePalette(i), global.data());
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -123,6 +124,35 @@ TEST(FrameCacheTest, FramesOutOfMemoryComeBackAsTheyWere) {
   few.FrameDIBXOR(2)->lpBits()[5] = 3;
   for (int16_t n = 3; n <= 12; ++n) PixelsOf(few, n);
   EXPECT_EQ(PixelsOf(few, 2)[5], 3);
+}
+
+// A frame given a new colour table keeps it through every trip out of memory, whether it was
+// packed away, in memory unchanged, or in memory with changed pixels; a frame packed away is
+// not brought back for it.
+TEST(FrameCacheTest, ANewPaletteAloneNeitherUnpacksNorLosesItself) {
+  cGIF gif;
+  gif.FrameCacheSize(0);
+  ASSERT_TRUE(gif.LoadFromStream(TwelveFrames()));
+  std::array<uint8_t, 1024> table{};
+  table[0] = 200;  // entry 0's blue
+  table[6] = 100;  // entry 1's red
+
+  const uint64_t unpacked = gif.Frames().UnpackedBytes();
+  gif.SetFrameImagePalette(3, table);  // packed away
+  EXPECT_EQ(gif.Frames().UnpackedBytes(), unpacked);
+  PixelsOf(gif, 4);  // frame 4 in memory, unchanged
+  gif.SetFrameImagePalette(4, table);
+  gif.FrameDIBXOR(5)->lpBits()[0] = 2;  // frame 5 in memory, changed
+  gif.SetFrameImagePalette(5, table);
+  for (int16_t n = 6; n <= 12; ++n) PixelsOf(gif, n);  // all three packed again
+  for (int16_t n : {3, 4, 5}) {
+    std::vector<uint8_t> got;
+    std::as_const(gif).FrameDIBXOR(n)->GetPalette(got);
+    ASSERT_GE(got.size(), 8u);
+    EXPECT_EQ(got[0], 200) << "frame " << n;
+    EXPECT_EQ(got[6], 100) << "frame " << n;
+  }
+  EXPECT_EQ(PixelsOf(gif, 5)[0], 2);
 }
 
 TEST(FrameCacheTest, FramesUnpackedIntoSparesOfOtherFramesAreExact) {
