@@ -12,6 +12,7 @@
 #include "gif/gif_document.h"
 #include "gif/gif_format.h"
 #include "gif/lzw_encoder.h"
+#include "raster/system_memory.h"
 
 namespace lumatrim {
 
@@ -211,6 +212,8 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
     const uint8_t screenFlags = PutScreen(out);
     // The built-in encoder's image data, encoded ahead on the document's workers.
     EncodedAhead encoded(workers_, framesCount_, [this](int16_t n) { return EncodeImageData(n); });
+    // Frames let go give their memory back as the output grows into it.
+    uint64_t packedAtLastReturn = cache_.PackedBytes();
     for (int16_t n : FrameNumbers(1, framesCount_)) {
       const int paletteBits = PutFrameHead(out, n);
       if (writeFrameData) {
@@ -219,7 +222,13 @@ bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeF
         const std::vector<uint8_t>& data = encoded.For(n);
         out.insert(out.end(), data.begin(), data.end());
       }
-      if (letFramesGo) frames_[size_t(n)].pixels->LetGo();
+      if (letFramesGo) {
+        frames_[size_t(n)].pixels->LetGo();
+        if (cache_.PackedBytes() + kReturnFreedMemoryEvery < packedAtLastReturn) {
+          ReturnFreedMemory();
+          packedAtLastReturn = cache_.PackedBytes();
+        }
+      }
       if (progress_) progress_(double(n) / double(framesCount_));
       out.push_back(kBlockTerminator);
     }

@@ -1,0 +1,17 @@
+#include "raster/system_memory.h"
+
+#include <cstdlib>  // defines __GLIBC__ where the C library is glibc
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace lumatrim {
+
+void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
+}  // namespace lumatrim
