@@ -1,6 +1,7 @@
 #include "gif/byte_packer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -23,6 +24,21 @@ uint32_t Load32(const uint8_t* p) {
   uint32_t v;
   std::memcpy(&v, p, 4);
   return v;
+}
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// The bytes before the first that differs, of two eight-byte loads whose xor is difference.
+size_t EqualLeadingBytes(uint64_t difference) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return size_t(std::countr_zero(difference) / 8);
+  } else {
+    return size_t(std::countl_zero(difference) / 8);
+  }
 }
 
 uint32_t Hash(uint32_t v, int bits) {
@@ -60,9 +76,15 @@ std::vector<uint8_t> Pack(std::span<const uint8_t> bytes, size_t rowBytes) {
   auto table = std::make_unique<uint32_t[]>(size_t(1) << bits);
   std::fill_n(table.get(), size_t(1) << bits, kNone);
 
-  // The length of the match of the bytes at i with those at candidate (before i).
+  // The length of the match of the bytes at i with those at candidate (before i), compared
+  // eight bytes at a time: frames hold long runs.
   const auto matchLength = [&](size_t candidate, size_t i) {
     size_t length = 0;
+    while (i + length + 8 <= n) {
+      const uint64_t difference = Load64(src + candidate + length) ^ Load64(src + i + length);
+      if (difference != 0) return length + EqualLeadingBytes(difference);
+      length += 8;
+    }
     while (i + length < n && src[candidate + length] == src[i + length]) ++length;
     return length;
   };
