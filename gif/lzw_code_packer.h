@@ -3,6 +3,7 @@
 // sub-blocks.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,26 +25,26 @@ class CodePacker {
     }
   }
 
-  // The bits left over, zero-padded to a byte, and the length of the last sub-block.
+  // The bits left over, zero-padded to a byte, and the last sub-block.
   void Finish() {
     if (count_ > 0) PutByte(uint8_t(bits_));
     bits_ = 0;
     count_ = 0;
-    if (blockLength_ > 0) out_[blockStart_] = uint8_t(blockLength_);
-    blockLength_ = 0;
+    PutBlock();
   }
 
  private:
+  // A sub-block is gathered here and goes out whole, its length first.
   void PutByte(uint8_t byte) {
-    if (blockLength_ == 0) {
-      blockStart_ = out_.size();
-      out_.push_back(0);
-    }
-    out_.push_back(byte);
-    if (++blockLength_ == blockSize_) {
-      out_[blockStart_] = uint8_t(blockSize_);
-      blockLength_ = 0;
-    }
+    block_[blockLength_++] = byte;
+    if (blockLength_ == blockSize_) PutBlock();
+  }
+
+  void PutBlock() {
+    if (blockLength_ == 0) return;
+    out_.push_back(uint8_t(blockLength_));
+    out_.insert(out_.end(), block_.begin(), block_.begin() + std::ptrdiff_t(blockLength_));
+    blockLength_ = 0;
   }
 
   std::vector<uint8_t>& out_;
@@ -51,7 +52,7 @@ class CodePacker {
   uint64_t bits_ = 0;
   int count_ = 0;
   size_t blockLength_ = 0;
-  size_t blockStart_ = 0;
+  std::array<uint8_t, 255> block_;
 };
 
 }  // namespace lumatrim
