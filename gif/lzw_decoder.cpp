@@ -87,6 +87,68 @@ class PixelSink {
   uint8_t* row_;
 };
 
+// Where a string was put out in the rows of a surface: its offset and its column.
+struct Place {
+  uint64_t offset = 0;
+  uint32_t column = 0;
+};
+
+// The rows of a surface in plain order. A string the table holds was put out whole before, so it
+// is copied from there instead of walked through its prefix chain pixel by pixel; it may run on
+// over the end of a row.
+class RowsSink {
+ public:
+  explicit RowsSink(cDIB& surface)
+      : base_(surface.lpBits()),
+        stride_(size_t(surface.BytesPerScanline())),
+        width_(uint32_t(surface.Width())),
+        height_(uint32_t(surface.Height())) {}
+
+  bool Done() const { return row_ >= height_; }
+  Place Here() const { return Place{uint64_t(row_) * stride_ + column_, column_}; }
+  void Put(const uint8_t* pixels, int n) {
+    for (int i = 0; i < n && !Done(); ++i) PutPixel(pixels[i]);
+  }
+  // Puts out length - 1 pixels found at from, then last, as far as the frame goes. The source
+  // ends where the string before this one ended, so it never overlaps what is written.
+  void PutCopy(Place from, size_t length, uint8_t last) {
+    size_t left = length - 1;
+    while (left > 0 && !Done()) {
+      const size_t piece = std::min({left, size_t(width_ - from.column), size_t(width_ - column_)});
+      std::memcpy(base_ + uint64_t(row_) * stride_ + column_, base_ + from.offset, piece);
+      left -= piece;
+      from.offset += piece;
+      from.column += uint32_t(piece);
+      if (from.column == width_) {
+        from.column = 0;
+        from.offset += stride_ - width_;
+      }
+      Advance(uint32_t(piece));
+    }
+    if (!Done()) PutPixel(last);
+  }
+
+ private:
+  void PutPixel(uint8_t pixel) {
+    base_[uint64_t(row_) * stride_ + column_] = pixel;
+    Advance(1);
+  }
+  void Advance(uint32_t n) {
+    column_ += n;
+    if (column_ == width_) {
+      column_ = 0;
+      ++row_;
+    }
+  }
+
+  uint8_t* base_;
+  size_t stride_;
+  uint32_t width_;
+  uint32_t height_;
+  uint32_t row_ = 0;
+  uint32_t column_ = 0;
+};
+
 // Counts the pixels a code stream would put out, up to the frame's size, without writing any.
 class PixelCounter {
  public:
@@ -147,6 +209,7 @@ class Decoder {
       // The first code after a clear must be a pixel.
       if (code >= clear_ || code > 255) return false;
       const uint8_t pixel = uint8_t(code);
+      oldStart_ = Position(sink);
       sink.Put(&pixel, 1);
       old_ = code;
       return true;
@@ -168,7 +231,9 @@ class Decoder {
       suffix_[next_] = firstPixel;
       length_[next_] = uint16_t(length_[old_] + 1);
       first_[next_] = first_[old_];
+      start_[next_] = oldStart_;
     }
+    oldStart_ = Position(sink);
     Emit(code, sink);
     if (grows) {
       ++next_;
@@ -198,8 +263,25 @@ class Decoder {
     sink.Put(stack_, length);
   }
 
+  // A string of the table is the one put out at its start, less its last pixel, and that pixel.
+  void Emit(int code, RowsSink& sink) {
+    if (code < clear_) {
+      const uint8_t pixel = uint8_t(code);
+      sink.Put(&pixel, 1);
+    } else {
+      sink.PutCopy(start_[code], length_[code], suffix_[code]);
+    }
+  }
+
   // Counting needs only the string's length.
   void Emit(int code, PixelCounter& counter) { counter.Put(nullptr, length_[code]); }
+
+  // Where the next string starts, for sinks that copy strings from what they hold.
+  static Place Position(const RowsSink& sink) { return sink.Here(); }
+  template <class Sink>
+  static Place Position(const Sink&) {
+    return Place{};
+  }
 
   CodeReader reader_;
   const int clear_;
@@ -212,6 +294,9 @@ class Decoder {
   uint8_t suffix_[kMaxCodes] = {};
   uint8_t first_[kMaxCodes] = {};
   uint16_t length_[kMaxCodes] = {};
+  // Where the string of each code was put out, for a RowsSink.
+  Place start_[kMaxCodes] = {};
+  Place oldStart_;
   // Holds the longest string a full table can make.
   uint8_t stack_[kMaxCodes + 1] = {};
 };
@@ -225,7 +310,12 @@ void DecodeFrame(cDIB& surface, bool interlaced, uint8_t m, std::span<const uint
   PixelSink sink(surface, interlaced);
   if (sink.Done()) return;
   auto decoder = std::make_unique<Decoder>(m, data);
-  decoder->Run(sink);
+  if (!interlaced) {
+    RowsSink rows(surface);
+    decoder->Run(rows);
+  } else {
+    decoder->Run(sink);
+  }
 }
 
 StreamExtent MeasureStream(uint64_t framePixels, uint8_t m, std::span<const uint8_t> data) {
