@@ -18,16 +18,18 @@ namespace {
 
 using namespace mGIFOptimizer;
 
-// Hands the writer the image data chosen for each frame beforehand.
+// Hands the writer the image data chosen for each frame beforehand, once: a frame's data goes
+// as it is written, so that the output grows as the data shrinks.
 class FrameDataWriter {
  public:
   explicit FrameDataWriter(std::vector<ImageData> data) : data_(std::move(data)) {}
 
-  void operator()(std::vector<uint8_t>& out, int16_t n, int /*paletteBits*/) const {
+  void operator()(std::vector<uint8_t>& out, int16_t n, int /*paletteBits*/) {
     if (size_t(n) >= data_.size() || data_[size_t(n)].empty()) {
       throw std::logic_error("no image data for a frame");
     }
     out.insert(out.end(), data_[size_t(n)].begin(), data_[size_t(n)].end());
+    ImageData().swap(data_[size_t(n)]);
   }
 
  private:
@@ -92,7 +94,9 @@ Result<std::vector<uint8_t>> GrownPaletteBytes(std::span<const uint8_t> input,
   Result<Optimized> roomy = Optimize(*grown, options, true);
   if (!roomy) return Failure{roomy.reason()};
   std::vector<uint8_t> bytes;
-  if (!grown->SaveToMemory(bytes, std::ref(roomy->writer))) return Failure{grown->SaveError()};
+  if (!grown->SaveToMemoryLettingFramesGo(bytes, std::ref(roomy->writer))) {
+    return Failure{grown->SaveError()};
+  }
   return bytes;
 }
 
@@ -113,8 +117,11 @@ Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& o
   try {
     Result<Optimized> tight = Optimize(oGIF, options, false);
     if (!tight) return Failure{tight.reason()};
+    // The document is done with once written, as after the default pipeline.
     std::vector<uint8_t> shortest;
-    if (!oGIF.SaveToMemory(shortest, std::ref(tight->writer))) return Failure{oGIF.SaveError()};
+    if (!oGIF.SaveToMemoryLettingFramesGo(shortest, std::ref(tight->writer))) {
+      return Failure{oGIF.SaveError()};
+    }
     if (!input.empty()) {
       if (tight->paletteFull) KeepShorter(shortest, GrownPaletteBytes(input, options));
       // Never larger than the default pipeline's file.

@@ -84,6 +84,9 @@ class cGIF {
   // go as soon as its image data is written, so that the output grows as the frames shrink. The
   // frames keep everything but their pixels.
   bool SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out);
+  // The same with the image data of every frame from writeFrameData.
+  bool SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out,
+                                   const FrameDataWriter& writeFrameData);
   void Destroy();
 
   // Rendering.

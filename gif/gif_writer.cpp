@@ -202,6 +202,11 @@ bool cGIF::SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out) {
   return SaveToMemory(out, FrameDataWriter(), true);
 }
 
+bool cGIF::SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out,
+                                       const FrameDataWriter& writeFrameData) {
+  return SaveToMemory(out, writeFrameData, true);
+}
+
 bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData,
                         bool letFramesGo) {
   try {
