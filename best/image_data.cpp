@@ -1,5 +1,4 @@
 #include "best/image_data.h"
-#include "gif/frame_numbers.h"
 
 #include <algorithm>
 #include <array>
@@ -8,11 +7,32 @@
 #include <mutex>
 
 #include "best/lzw_encoder_choices.h"
+#include "gif/frame_numbers.h"
 #include "gif/interlace.h"
 #include "optimizer/pixel_grid.h"
-#include "raster/work_pool.h"
 
 namespace lumatrim::best {
+
+// Encoders for the threads of one FrameEncoder: each frame borrows one that is free, so that a
+// trie is made once per thread rather than once per frame.
+class EncoderShelf {
+ public:
+  std::unique_ptr<lzw_choices::ChoiceEncoder> Take() {
+    const std::lock_guard lock(mutex_);
+    if (free_.empty()) return std::make_unique<lzw_choices::ChoiceEncoder>();
+    std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = std::move(free_.back());
+    free_.pop_back();
+    return encoder;
+  }
+  void Give(std::unique_ptr<lzw_choices::ChoiceEncoder> encoder) {
+    const std::lock_guard lock(mutex_);
+    free_.push_back(std::move(encoder));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<lzw_choices::ChoiceEncoder>> free_;
+};
 
 namespace {
 
@@ -92,27 +112,6 @@ class Shortest {
   const Values* bestAlternatives_ = nullptr;
 };
 
-// Encoders for the threads of one EncodeFrames: each frame borrows one that is free, so that a
-// trie is made once per thread rather than once per frame.
-class EncoderShelf {
- public:
-  std::unique_ptr<lzw_choices::ChoiceEncoder> Take() {
-    const std::lock_guard lock(mutex_);
-    if (free_.empty()) return std::make_unique<lzw_choices::ChoiceEncoder>();
-    std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = std::move(free_.back());
-    free_.pop_back();
-    return encoder;
-  }
-  void Give(std::unique_ptr<lzw_choices::ChoiceEncoder> encoder) {
-    const std::lock_guard lock(mutex_);
-    free_.push_back(std::move(encoder));
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<lzw_choices::ChoiceEncoder>> free_;
-};
-
 // Which frames get their clears placed: the first ones, in frame order, that fit the budget
 // together. Decided before any frame is encoded, so that it never depends on the threads.
 std::vector<bool> FramesToPlaceClearsIn(const cGIF& gif) {
@@ -150,22 +149,24 @@ void Gather(const cGIF& gif, int16_t n, const PixelAlternatives& alternatives, V
 
 }  // namespace
 
-std::vector<ImageData> EncodeFrames(const cGIF& gif, const DocumentAlternatives& alternatives,
-                                    const EncodingOptions& options) {
-  std::vector<ImageData> data(size_t(gif.FramesCount()) + 1);
-  const std::vector<bool> placeClears = FramesToPlaceClearsIn(gif);
-  EncoderShelf encoders;
-  ParallelFor(options.workers, size_t(gif.FramesCount()), [&](size_t item) {
-    const int16_t n = int16_t(item + 1);
-    Values pixels, choices;
-    Gather(gif, n, AlternativesOf(alternatives, n), pixels, choices);
-    std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = encoders.Take();
-    Shortest shortest(*encoder);
-    shortest.TryAll(pixels, choices, size_t(std::max(gif.FrameSurfaceWidth(n), 1)));
-    if (placeClears[size_t(n)]) shortest.PlaceClears(!options.careful);
-    data[size_t(n)] = shortest.Take();
-    encoders.Give(std::move(encoder));
-  });
+FrameEncoder::FrameEncoder(const cGIF& gif, const DocumentAlternatives& alternatives, bool careful)
+    : gif_(gif),
+      alternatives_(alternatives),
+      careful_(careful),
+      placeClears_(FramesToPlaceClearsIn(gif)),
+      encoders_(std::make_unique<EncoderShelf>()) {}
+
+FrameEncoder::~FrameEncoder() = default;
+
+ImageData FrameEncoder::Encode(int16_t n) const {
+  Values pixels, choices;
+  Gather(gif_, n, AlternativesOf(alternatives_, n), pixels, choices);
+  std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = encoders_->Take();
+  Shortest shortest(*encoder);
+  shortest.TryAll(pixels, choices, size_t(std::max(gif_.FrameSurfaceWidth(n), 1)));
+  if (placeClears_[size_t(n)]) shortest.PlaceClears(!careful_);
+  ImageData data = shortest.Take();
+  encoders_->Give(std::move(encoder));
   return data;
 }
 

@@ -18,30 +18,12 @@ namespace {
 
 using namespace mGIFOptimizer;
 
-// Hands the writer the image data chosen for each frame beforehand, once: a frame's data goes
-// as it is written, so that the output grows as the data shrinks.
-class FrameDataWriter {
- public:
-  explicit FrameDataWriter(std::vector<ImageData> data) : data_(std::move(data)) {}
-
-  void operator()(std::vector<uint8_t>& out, int16_t n, int /*paletteBits*/) {
-    if (size_t(n) >= data_.size() || data_[size_t(n)].empty()) {
-      throw std::logic_error("no image data for a frame");
-    }
-    out.insert(out.end(), data_[size_t(n)].begin(), data_[size_t(n)].end());
-    ImageData().swap(data_[size_t(n)]);
-  }
-
- private:
-  std::vector<ImageData> data_;
-};
-
 struct Optimized {
-  FrameDataWriter writer;
+  DocumentAlternatives alternatives;
   bool paletteFull = false;
 };
 
-// Runs the passes over a loaded document; answers the writer of its image data.
+// Runs the passes over a loaded document; answers what its frames may be encoded as.
 Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool growPalettes) {
   // A background index that names no colour of the loaded file must not come to name one.
   const bool backgroundNamesColor = BackgroundNamesColor(oGIF);
@@ -64,9 +46,7 @@ Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool gro
   FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
   OrderGlobalPalette(oGIF, frames.alternatives);
   LowerTransparentIndices(oGIF, frames.alternatives);
-  const EncodingOptions encoding{.careful = options.careful, .workers = options.workers};
-  return Optimized{FrameDataWriter(EncodeFrames(oGIF, frames.alternatives, encoding)),
-                   frames.paletteFull};
+  return Optimized{std::move(frames.alternatives), frames.paletteFull};
 }
 
 // The document loaded afresh from input, with the budget and threads of options; nothing when
@@ -94,7 +74,8 @@ Result<std::vector<uint8_t>> GrownPaletteBytes(std::span<const uint8_t> input,
   Result<Optimized> roomy = Optimize(*grown, options, true);
   if (!roomy) return Failure{roomy.reason()};
   std::vector<uint8_t> bytes;
-  if (!grown->SaveToMemoryLettingFramesGo(bytes, std::ref(roomy->writer))) {
+  const FrameEncoder encoder(*grown, roomy->alternatives, options.careful);
+  if (!grown->SaveToMemoryLettingFramesGo(bytes, [&](int16_t n) { return encoder.Encode(n); })) {
     return Failure{grown->SaveError()};
   }
   return bytes;
@@ -115,15 +96,22 @@ Result<std::vector<uint8_t>> DefaultBytes(std::span<const uint8_t> input,
 Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
                                            std::span<const uint8_t> input) {
   try {
-    Result<Optimized> tight = Optimize(oGIF, options, false);
-    if (!tight) return Failure{tight.reason()};
-    // The document is done with once written, as after the default pipeline.
     std::vector<uint8_t> shortest;
-    if (!oGIF.SaveToMemoryLettingFramesGo(shortest, std::ref(tight->writer))) {
-      return Failure{oGIF.SaveError()};
+    bool paletteFull = false;
+    {
+      Result<Optimized> tight = Optimize(oGIF, options, false);
+      if (!tight) return Failure{tight.reason()};
+      paletteFull = tight->paletteFull;
+      // The document is done with once written, as after the default pipeline; its
+      // alternatives go too before the other ways are tried.
+      const FrameEncoder encoder(oGIF, tight->alternatives, options.careful);
+      if (!oGIF.SaveToMemoryLettingFramesGo(shortest,
+                                            [&](int16_t n) { return encoder.Encode(n); })) {
+        return Failure{oGIF.SaveError()};
+      }
     }
     if (!input.empty()) {
-      if (tight->paletteFull) KeepShorter(shortest, GrownPaletteBytes(input, options));
+      if (paletteFull) KeepShorter(shortest, GrownPaletteBytes(input, options));
       // Never larger than the default pipeline's file.
       KeepShorter(shortest, DefaultBytes(input, options));
     }

@@ -84,9 +84,12 @@ class cGIF {
   // go as soon as its image data is written, so that the output grows as the frames shrink. The
   // frames keep everything but their pixels.
   bool SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out);
-  // The same with the image data of every frame from writeFrameData.
-  bool SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out,
-                                   const FrameDataWriter& writeFrameData);
+  // Another encoder's image data of frame n: its LZW minimum code size byte and data
+  // sub-blocks. It is asked for a window of frames at once on the document's workers, so that
+  // it must be safe to call from several threads.
+  using ImageDataEncoder = std::function<std::vector<uint8_t>(int16_t nFrame)>;
+  // The same with the image data of every frame from encode.
+  bool SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out, const ImageDataEncoder& encode);
   void Destroy();
 
   // Rendering.
@@ -316,7 +319,7 @@ class cGIF {
   int FrameTableBits(int16_t n) const;
   std::vector<uint8_t> EncodeImageData(int16_t n) const;
   bool SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData,
-                    bool letFramesGo);
+                    const ImageDataEncoder& encode, bool letFramesGo);
 
   // The 7 bytes of the logical screen descriptor in file order.
   std::array<uint8_t, 7> screen_{};

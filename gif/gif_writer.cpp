@@ -195,28 +195,29 @@ std::vector<uint8_t> cGIF::EncodeImageData(int16_t n) const {
 }
 
 bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData) {
-  return SaveToMemory(out, writeFrameData, false);
+  return SaveToMemory(out, writeFrameData, ImageDataEncoder(), false);
 }
 
 bool cGIF::SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out) {
-  return SaveToMemory(out, FrameDataWriter(), true);
+  return SaveToMemory(out, FrameDataWriter(), ImageDataEncoder(), true);
 }
 
-bool cGIF::SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out,
-                                       const FrameDataWriter& writeFrameData) {
-  return SaveToMemory(out, writeFrameData, true);
+bool cGIF::SaveToMemoryLettingFramesGo(std::vector<uint8_t>& out, const ImageDataEncoder& encode) {
+  return SaveToMemory(out, FrameDataWriter(), encode, true);
 }
 
 bool cGIF::SaveToMemory(std::vector<uint8_t>& out, const FrameDataWriter& writeFrameData,
-                        bool letFramesGo) {
+                        const ImageDataEncoder& encode, bool letFramesGo) {
   try {
     out.clear();
     // Room for an output as large as the input, so that the bytes are not copied as they grow:
     // memory not written to costs nothing.
     out.reserve(loadedBytes_ + loadedBytes_ / 8 + 4096);
     const uint8_t screenFlags = PutScreen(out);
-    // The built-in encoder's image data, encoded ahead on the document's workers.
-    EncodedAhead encoded(workers_, framesCount_, [this](int16_t n) { return EncodeImageData(n); });
+    // The image data, the built-in encoder's unless another is given, encoded ahead on the
+    // document's workers.
+    EncodedAhead encoded(
+        workers_, framesCount_, encode ? encode : [this](int16_t n) { return EncodeImageData(n); });
     // Frames let go give their memory back as the output grows into it.
     uint64_t packedAtLastReturn = cache_.PackedBytes();
     for (int16_t n : FrameNumbers(1, framesCount_)) {
