@@ -68,11 +68,16 @@ class Compressor {
     }
     size_t at = 0;
     limit_ = clears_.empty() ? n : clears_[0];
-    int32_t root = ChooseRoot(at, -1);
+    int32_t root = ChooseRoot(at, -1, -1);
     for (;;) {
       size_t length = 0;
       int32_t last = root;
-      const int32_t code = LongestMatch(at, root, length, last);
+      const int32_t code = Reused(at, root) ? chosen_.code : LongestMatch(at, root, length, last);
+      if (Reused(at, root)) {
+        length = chosen_.length;
+        last = chosen_.last;
+      }
+      chosen_.valid = false;
       Emit(code);
       at += length;
       if (bits_ != nullptr && RecordMarks(at)) break;
@@ -83,16 +88,19 @@ class Compressor {
         limit_ = nextClear_ < clears_.size() ? clears_[nextClear_] : n;
         Emit(clear_);
         StartOver();
-        root = ChooseRoot(at, -1);
+        root = ChooseRoot(at, -1, -1);
         continue;
       }
-      root = ChooseRoot(at, last);
+      root = ChooseRoot(at, last, code);
       if (next_ < kCodeLimit) {
         AddString(code, root);
         if (next_ == kCodeLimit && filledAt_ == 0) filledAt_ = at;
+        // The new string hangs from code: a search that never came by it finds the same now.
+        if (chosen_.sawWatched) chosen_.valid = false;
       } else if (!keepCoding_) {
         Emit(clear_);
         StartOver();
+        chosen_.valid = false;
       }
     }
     if (!gaveUp_) Emit(end_);
@@ -152,7 +160,8 @@ class Compressor {
   // root. Where a pixel offers two values that both go on, both ways are followed (depth first,
   // the alternative first) at up to kBranches such points, beyond them the alternative alone;
   // the deepest string found wins. lastValue receives the value of its last pixel.
-  int32_t LongestMatch(size_t at, int32_t root, size_t& length, int32_t& lastValue) const {
+  int32_t LongestMatch(size_t at, int32_t root, size_t& length, int32_t& lastValue,
+                       int32_t watched = -1, bool* sawWatched = nullptr) const {
     const size_t n = limit_;
     const size_t stride = size_t(alphabet_);
     const int16_t* children = children_.data();
@@ -177,6 +186,7 @@ class Compressor {
       // One way followed as far as it goes; each branch point on it leaves the pixel's own value
       // on the stack and goes on with the alternative.
       for (Step step = stack[--depth];;) {
+        if (step.code == watched) *sawWatched = true;
         if (step.end > bestEnd) {
           bestCode = step.code;
           bestEnd = step.end;
@@ -207,17 +217,31 @@ class Compressor {
 
   // The value a new string starts with where the pixel offers two: the one whose match reaches
   // further; on a tie the one that goes on from the pixel before, else the alternative (in
-  // practice the transparent index, whose runs grow long).
-  int32_t ChooseRoot(size_t at, int32_t previous) const {
+  // practice the transparent index, whose runs grow long). The chosen root's match is kept for
+  // the next code, with whether its search came by watched, the string about to gain a child.
+  int32_t ChooseRoot(size_t at, int32_t previous, int32_t watched) {
     const int32_t own = pixels_[at];
     const int32_t other = alternatives_[at];
     if (own == other) return own;
-    size_t ownLength = 0, otherLength = 0;
-    int32_t unused = 0;
-    LongestMatch(at, own, ownLength, unused);
-    LongestMatch(at, other, otherLength, unused);
-    if (ownLength != otherLength) return otherLength > ownLength ? other : own;
-    return previous == own ? own : other;
+    Found ownFound, otherFound;
+    ownFound.code =
+        LongestMatch(at, own, ownFound.length, ownFound.last, watched, &ownFound.sawWatched);
+    otherFound.code = LongestMatch(at, other, otherFound.length, otherFound.last, watched,
+                                   &otherFound.sawWatched);
+    int32_t root = previous == own ? own : other;
+    if (ownFound.length != otherFound.length) {
+      root = otherFound.length > ownFound.length ? other : own;
+    }
+    chosen_ = root == own ? ownFound : otherFound;
+    chosen_.valid = true;
+    chosen_.at = at;
+    chosen_.root = root;
+    return root;
+  }
+
+  // Whether the match kept by ChooseRoot is the one from at with root.
+  bool Reused(size_t at, int32_t root) const {
+    return chosen_.valid && chosen_.at == at && chosen_.root == root;
   }
 
   // Codes go out in the width the decoder reads them with: it has added one string per code
@@ -261,6 +285,17 @@ class Compressor {
   std::span<const uint8_t> pixels_;
   std::span<const uint8_t> alternatives_;
   CodePacker& writer_;
+  // A match found while choosing a root, kept for the code that follows.
+  struct Found {
+    bool valid = false;
+    size_t at = 0;
+    int32_t root = -1;
+    int32_t code = 0;
+    size_t length = 0;
+    int32_t last = 0;
+    bool sawWatched = false;
+  };
+  Found chosen_;
   // Branch points the search for the longest match follows both ways.
   static constexpr int kBranches = 16;
   int32_t next_ = 0;
