@@ -310,6 +310,74 @@ class RunTest : public QObject {
     QCOMPARE(written, (QStringList{"f1", "f2", "f3", "f4"}));
   }
 
+  // Files added while a file is reduced, by a dropped folder swept inside the run, the file
+  // dialog or a drop between two files, are not reduced by this run, and no output replaces one
+  // of them, even when an item was removed meanwhile (the add-folder sweep leaves the pointer
+  // reset, so the list takes a Delete before the next file's hourglass).
+  void AddingDuringARunNeverLetsAnOutputReplaceAnAddedFile() {
+    for (const char* folder : {"in", "out", "more", "empty"}) QVERIFY(QDir().mkpath(Work(folder)));
+    const QStringList samples = {"ball-changed-area", "blink-repeated-frames",
+                                 "tiles-unused-palette", "stripes-local-palettes"};
+    for (int k = 0; k < samples.size(); ++k) {
+      QVERIFY(QFile::copy(Sample(qPrintable(samples[k] + ".gif")),
+                          Work(QStringLiteral("in/f%1.gif").arg(k + 1))));
+    }
+    QVERIFY(QFile::copy(Sample("sign-transparent-borders.gif"), Work("more/g.gif")));
+    // The user's own files under the names the last two outputs would take.
+    QVERIFY(QFile::copy(Sample("bars-unused-transparency.gif"), Work("out/f3-reduced.gif")));
+    QVERIFY(QFile::copy(Sample("quarters-interlaced-comments.gif"), Work("out/f4-reduced.gif")));
+    const QByteArray mine3 = ReadBytes(Work("out/f3-reduced.gif"));
+    const QByteArray mine4 = ReadBytes(Work("out/f4-reduced.gif"));
+    StartWindow(Work("out"));
+    for (int k = 1; k <= samples.size(); ++k) {
+      window_->Add(Work(QStringLiteral("in/f%1.gif").arg(k)));
+    }
+    auto* list = window_->findChild<FileListView*>(QStringLiteral("ListView1"));
+    prompter_.fileAnswers = {{Work("out/f3-reduced.gif")}};
+    prompter_.inputAnswers = {QStringLiteral("gif")};
+    prompter_.folderAnswers = {Work("empty")};
+    QStringList underWay;
+    bool betweenFiles = false;
+    onPump_ = [&] {
+      if (betweenFiles) {
+        betweenFiles = false;
+        QCOMPARE(window_->Pointer(), MousePointer::Default);
+        list->setCurrentItem(list->topLevelItem(4));  // more/g.gif
+        QTest::keyClick(list, Qt::Key_Delete);
+        window_->openPaths({Work("out/f4-reduced.gif")});
+        return;
+      }
+      const QString text = window_->ProgressText();
+      if (!text.startsWith(kProcessing) || underWay.contains(text)) return;
+      underWay.append(text);
+      if (underWay.size() == 1) {
+        WhileTheFileIsReduced([&] {
+          window_->openPaths({Work("more")});
+          window_->findChild<QPushButton*>(QStringLiteral("PushButton1"))->click();
+        });
+      } else if (underWay.size() == 2) {
+        WhileTheFileIsReduced([&] {
+          window_->findChild<QPushButton*>(QStringLiteral("PushButton3"))->click();
+          betweenFiles = true;
+        });
+      }
+    };
+    Start();
+
+    QCOMPARE(window_->Count(), 6);
+    QCOMPARE(window_->Text(6), Work("out/f4-reduced.gif"));
+    const QString refused = QStringLiteral(" (would replace an input of this run)");
+    QCOMPARE(prompter_.Messages(),
+             (QStringList{kErrorSaving + Work("out/f3-reduced.gif") + refused,
+                          kErrorSaving + Work("out/f4-reduced.gif") + refused, kDone}));
+    QCOMPARE(ReadBytes(Work("out/f3-reduced.gif")), mine3);
+    QCOMPARE(ReadBytes(Work("out/f4-reduced.gif")), mine4);
+    QCOMPARE(window_->LastResults().size(), samples.size());
+    QVERIFY(QFile::remove(Work("out/f3-reduced.gif")));
+    QVERIFY(QFile::remove(Work("out/f4-reduced.gif")));
+    ExpectWholeOutputsOf(Work("out"), {Work("in/f1.gif"), Work("in/f2.gif")});
+  }
+
   // Closing the window ends the run wherever the close comes: before a file's progress shows,
   // after it, while the file is reduced, inside a folder sweep started meanwhile, or while a
   // file's message shows. Nothing is started after it and no message follows; the file in hand
