@@ -1,6 +1,7 @@
 #include "gif/lzw_encoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "gif/interlace.h"
@@ -21,6 +22,8 @@ constexpr int kTableSize = 5003;
 constexpr int kHashShift = 4;
 // Data sub-blocks hold 254 bytes each, the last one fewer.
 constexpr size_t kBlockSize = 254;
+// The shortest string worth comparing at once instead of a pixel at a time.
+constexpr int32_t kShortestSkip = 16;
 
 // One frame's compressor: the dictionary and the code widths; the packer makes the sub-blocks.
 class Encoder {
@@ -32,6 +35,7 @@ class Encoder {
         end_(clear_ + 1) {
     ResetWidth();
     next_ = clear_ + 2;
+    for (int32_t code = 0; code < clear_; ++code) length_[code] = 1;
     ClearTable();
   }
 
@@ -45,7 +49,12 @@ class Encoder {
     for (InterlaceRows rows(surface.Height(), interlaced); !rows.Done(); rows.Next()) {
       const uint8_t* pixel = base + size_t(rows.Row()) * stride;
       const uint8_t* rowEnd = pixel + width;
-      if (prefix < 0) prefix = *pixel++;
+      if (prefix < 0) {
+        phraseStart_ = pixel;
+        prefix = *pixel++;
+      } else {
+        phraseStart_ = nullptr;  // the string goes on from the row before
+      }
       for (; pixel != rowEnd; ++pixel) {
         const int32_t c = *pixel;
         const int32_t key = (c << kMaxWidth) + prefix;
@@ -75,6 +84,8 @@ class Encoder {
         }
         AddString(prefix, key, slot);
         prefix = c;
+        phraseStart_ = pixel;
+        pixel += SkipKnownString(prefix, pixel, rowEnd);
       }
     }
     if (prefix >= 0) Emit(prefix);
@@ -93,13 +104,44 @@ class Encoder {
     largest_ = (1 << width_) - 1;
   }
 
-  void ClearTable() { std::fill(std::begin(keys_), std::end(keys_), -1); }
+  void ClearTable() {
+    std::fill(std::begin(keys_), std::end(keys_), -1);
+    std::fill(std::begin(latest_), std::end(latest_), int16_t(-1));
+    exact_ = true;
+  }
+
+  // Long strings repeat (a run of one colour, a repeating pattern): the new string, which starts
+  // with the pixel at `at`, is likely to be the last string added that starts with that pixel.
+  // When the pixels there are that string's pixels, every look along them would find its string,
+  // so they are passed over at once: prefix becomes that string's code, and the answer is how
+  // many pixels after `at` it covers. Only a dictionary in which every string added can be found
+  // allows this (see AddString), and the bytes are those of the pixel-by-pixel search.
+  int32_t SkipKnownString(int32_t& prefix, const uint8_t* at, const uint8_t* rowEnd) const {
+    if (!exact_) return 0;
+    const int32_t guess = latest_[*at];
+    if (guess < 0) return 0;
+    const int32_t length = length_[guess];
+    if (length < kShortestSkip || rowEnd - at < length) return 0;
+    if (std::memcmp(at, start_[guess], size_t(length)) != 0) return 0;
+    prefix = guess;
+    return length - 1;
+  }
 
   // A string not yet in the dictionary: its known part goes out, and the string becomes the next
   // code, unless code 4095 has been handed out already; then the dictionary starts over.
   void AddString(int32_t prefix, int32_t key, int32_t slot) {
     Emit(prefix);
     if (next_ < kCodeLimit) {
+      // Key 0 (pixel 0 after code 0) ends every later search that reaches its slot, so once it
+      // lies anywhere but in slot 0, where no search comes back to, strings added behind it can
+      // no longer be found and may be overwritten.
+      if (key == 0 && slot != 0) exact_ = false;
+      length_[next_] = int16_t(length_[prefix] + 1);
+      if (phraseStart_ != nullptr) {
+        // The string's pixels lie in one row, from the string's first pixel to this one.
+        start_[next_] = phraseStart_;
+        latest_[*phraseStart_] = int16_t(next_);
+      }
       codes_[slot] = int16_t(next_++);
       keys_[slot] = key;
     } else {
@@ -140,6 +182,15 @@ class Encoder {
   // Dictionary: the key (pixel * 4096 + prefix code) of each slot, -1 when free, and its code.
   int32_t keys_[kTableSize];
   int16_t codes_[kTableSize] = {};
+  // False once a string added can't be found any more (until the next clear).
+  bool exact_ = true;
+  // Each code's string: its length, and where its pixels lie when they lie in one row.
+  int16_t length_[kCodeLimit] = {};
+  const uint8_t* start_[kCodeLimit] = {};
+  // The last code added whose string lies in one row, by the string's first pixel; -1 for none.
+  int16_t latest_[256];
+  // The first pixel of the string being matched, when all of it lies in the current row.
+  const uint8_t* phraseStart_ = nullptr;
 };
 
 bool HasPixels(const cDIB& surface) {
