@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kMaxCodes = 4096;  // codes are at most 12 bits wide
 constexpr int kMaxWidth = 12;
+// The shortest string worth copying from where it was put out before instead of walking its
+// prefix chain.
+constexpr int kShortestCopy = 16;
 
 // Bits of the code stream, least significant bit first.
 class CodeReader {
@@ -54,6 +57,12 @@ class PixelSink {
   bool Done() const { return rows_.Done(); }
   int RoomInRow() const { return width_ - col_; }
   uint8_t* Cursor() { return row_ + col_; }
+  // Where n pixels put out now would lie, when they fit in the current row; else null.
+  uint8_t* CursorIfRoom(int n) { return n <= RoomInRow() ? Cursor() : nullptr; }
+  // Whether the next pixel follows the n pixels put out at `at` in the same row.
+  bool FollowsInRow(const uint8_t* at, int n) const {
+    return at != nullptr && at + n == row_ + col_ && col_ < width_;
+  }
 
   // Advances by n pixels already written at Cursor() (n at most RoomInRow()).
   void Advance(int n) {
@@ -93,6 +102,8 @@ class PixelCounter {
   explicit PixelCounter(uint64_t framePixels) : framePixels_(framePixels) {}
 
   bool Done() const { return count_ >= framePixels_; }
+  uint8_t* CursorIfRoom(int /*n*/) { return nullptr; }
+  bool FollowsInRow(const uint8_t* /*at*/, int /*n*/) const { return false; }
   void Put(const uint8_t* /*pixels*/, int n) {
     count_ = std::min(count_ + uint64_t(n), framePixels_);
   }
@@ -147,6 +158,7 @@ class Decoder {
       // The first code after a clear must be a pixel.
       if (code >= clear_ || code > 255) return false;
       const uint8_t pixel = uint8_t(code);
+      lastPut_ = sink.CursorIfRoom(1);
       sink.Put(&pixel, 1);
       old_ = code;
       return true;
@@ -168,6 +180,9 @@ class Decoder {
       suffix_[next_] = firstPixel;
       length_[next_] = uint16_t(length_[old_] + 1);
       first_[next_] = first_[old_];
+      // The new string is the previous one and this one's first pixel: where they follow each
+      // other in one row, it lies there.
+      copyFrom_[next_] = sink.FollowsInRow(lastPut_, length_[old_]) ? lastPut_ : nullptr;
     }
     Emit(code, sink);
     if (grows) {
@@ -178,14 +193,29 @@ class Decoder {
     return true;
   }
 
-  // Puts out the string of code, walking the prefix chain from its last pixel.
+  // Puts out the string of code: copied from where it lies when it is long, else by walking the
+  // prefix chain from its last pixel.
   void Emit(int code, PixelSink& sink) {
     const int length = length_[code];
-    if (length <= sink.RoomInRow()) {
-      uint8_t* out = sink.Cursor() + length;
-      for (int c = code, i = 0; i < length; ++i) {
-        *--out = suffix_[c];
-        c = prefix_[c];
+    lastPut_ = sink.CursorIfRoom(length);
+    if (lastPut_ != nullptr) {
+      const uint8_t* from = copyFrom_[code];
+      if (length >= kShortestCopy && from != nullptr) {
+        // The code added by this very code is the previous string and its first pixel, which
+        // ends where this string starts: all but the last pixel are copied, and the last is the
+        // first again.
+        if (from + length - 1 == lastPut_) {
+          std::memcpy(lastPut_, from, size_t(length - 1));
+          lastPut_[length - 1] = from[0];
+        } else {
+          std::memcpy(lastPut_, from, size_t(length));
+        }
+      } else {
+        uint8_t* out = lastPut_ + length;
+        for (int c = code, i = 0; i < length; ++i) {
+          *--out = suffix_[c];
+          c = prefix_[c];
+        }
       }
       sink.Advance(length);
       return;
@@ -214,6 +244,10 @@ class Decoder {
   uint16_t length_[kMaxCodes] = {};
   // Holds the longest string a full table can make.
   uint8_t stack_[kMaxCodes + 1] = {};
+  // Where each code's string lies in the surface, when all of it lies in one row; and where the
+  // last string put out lies, when it lies in one row.
+  const uint8_t* copyFrom_[kMaxCodes] = {};
+  uint8_t* lastPut_ = nullptr;
 };
 
 }  // namespace
