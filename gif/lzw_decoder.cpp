@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "gif/interlace.h"
+#include "gif/stored_rows.h"
 
 namespace lumatrim::mGIFLZWDec {
 
@@ -47,27 +47,21 @@ class CodeReader {
 class PixelSink {
  public:
   PixelSink(cDIB& surface, bool interlaced)
-      : rows_(surface.Height(), interlaced),
-        base_(surface.lpBits()),
-        stride_(size_t(surface.BytesPerScanline())),
-        width_(surface.Width()) {
-    row_ = base_ + size_t(rows_.Row()) * stride_;
+      : rows_(surface.lpBits(), size_t(surface.BytesPerScanline()), surface.Width(),
+              surface.Height(), interlaced) {
+    MoveTo(0);
   }
 
-  bool Done() const { return rows_.Done(); }
-  int RoomInRow() const { return width_ - col_; }
+  bool Done() const { return row_ == nullptr; }
+  int RoomInRow() const { return rows_.Width() - col_; }
   uint8_t* Cursor() { return row_ + col_; }
-  // Where n pixels put out now would lie, when they fit in the current row; else null.
-  uint8_t* CursorIfRoom(int n) { return n <= RoomInRow() ? Cursor() : nullptr; }
-  // Whether the next pixel follows the n pixels put out at `at` in the same row.
-  bool FollowsInRow(const uint8_t* at, int n) const {
-    return at != nullptr && at + n == row_ + col_ && col_ < width_;
-  }
+  // The next pixel's position in the order the rows are stored.
+  uint64_t Position() const { return uint64_t(r_) * uint64_t(rows_.Width()) + uint64_t(col_); }
 
   // Advances by n pixels already written at Cursor() (n at most RoomInRow()).
   void Advance(int n) {
     col_ += n;
-    if (col_ == width_) NextRow();
+    if (col_ == rows_.Width()) MoveTo(Position());
   }
 
   // Copies pixels that may span several rows; stops when the frame is complete.
@@ -81,19 +75,44 @@ class PixelSink {
     }
   }
 
- private:
-  void NextRow() {
-    col_ = 0;
-    rows_.Next();
-    if (!rows_.Done()) row_ = base_ + size_t(rows_.Row()) * stride_;
+  // Puts out again the n pixels put out from position `from` on, as far as the frame goes. They
+  // lie before the next pixel, except for the string that the code using it adds: the previous
+  // string and its own first pixel, which ends where it starts.
+  void PutAgain(uint64_t from, uint64_t n) {
+    const uint64_t at = Position();
+    const uint64_t count = std::min(n, rows_.Pixels() - at);
+    const bool endsWhereItStarts = from + n - 1 == at;
+    CopyPieces(at, from, endsWhereItStarts ? std::min(count, n - 1) : count);
+    if (endsWhereItStarts && count == n) *rows_.At(at + n - 1) = *rows_.At(from);
+    MoveTo(at + count);
   }
 
-  InterlaceRows rows_;
-  uint8_t* base_;
-  size_t stride_;
-  int width_;
+ private:
+  void MoveTo(uint64_t position) {
+    const uint64_t width = uint64_t(rows_.Width());
+    row_ = nullptr;
+    if (width == 0 || position >= rows_.Pixels()) return;
+    r_ = int32_t(position / width);
+    col_ = int32_t(position % width);
+    row_ = rows_.Row(r_);
+  }
+
+  // Copies n pixels from position `from` on to position `to` on, row piece by row piece; the two
+  // don't overlap.
+  void CopyPieces(uint64_t to, uint64_t from, uint64_t n) {
+    while (n > 0) {
+      const uint64_t piece = std::min({n, rows_.RoomAt(to), rows_.RoomAt(from)});
+      std::memcpy(rows_.At(to), rows_.At(from), size_t(piece));
+      to += piece;
+      from += piece;
+      n -= piece;
+    }
+  }
+
+  StoredRows<uint8_t> rows_;
+  int32_t r_ = 0;
   int col_ = 0;
-  uint8_t* row_;
+  uint8_t* row_ = nullptr;
 };
 
 // Counts the pixels a code stream would put out, up to the frame's size, without writing any.
@@ -102,8 +121,7 @@ class PixelCounter {
   explicit PixelCounter(uint64_t framePixels) : framePixels_(framePixels) {}
 
   bool Done() const { return count_ >= framePixels_; }
-  uint8_t* CursorIfRoom(int /*n*/) { return nullptr; }
-  bool FollowsInRow(const uint8_t* /*at*/, int /*n*/) const { return false; }
+  uint64_t Position() const { return count_; }
   void Put(const uint8_t* /*pixels*/, int n) {
     count_ = std::min(count_ + uint64_t(n), framePixels_);
   }
@@ -158,7 +176,7 @@ class Decoder {
       // The first code after a clear must be a pixel.
       if (code >= clear_ || code > 255) return false;
       const uint8_t pixel = uint8_t(code);
-      lastPut_ = sink.CursorIfRoom(1);
+      lastPutAt_ = sink.Position();
       sink.Put(&pixel, 1);
       old_ = code;
       return true;
@@ -180,9 +198,9 @@ class Decoder {
       suffix_[next_] = firstPixel;
       length_[next_] = uint16_t(length_[old_] + 1);
       first_[next_] = first_[old_];
-      // The new string is the previous one and this one's first pixel: where they follow each
-      // other in one row, it lies there.
-      copyFrom_[next_] = sink.FollowsInRow(lastPut_, length_[old_]) ? lastPut_ : nullptr;
+      // The new string is the previous one and this one's first pixel: it lies where the previous
+      // one was put out.
+      placed_[next_] = lastPutAt_;
     }
     Emit(code, sink);
     if (grows) {
@@ -193,29 +211,21 @@ class Decoder {
     return true;
   }
 
-  // Puts out the string of code: copied from where it lies when it is long, else by walking the
-  // prefix chain from its last pixel.
+  // Puts out the string of code: copied from where it was put out before when it is long, else
+  // by walking the prefix chain from its last pixel.
   void Emit(int code, PixelSink& sink) {
     const int length = length_[code];
-    lastPut_ = sink.CursorIfRoom(length);
-    if (lastPut_ != nullptr) {
-      const uint8_t* from = copyFrom_[code];
-      if (length >= kShortestCopy && from != nullptr) {
-        // The code added by this very code is the previous string and its first pixel, which
-        // ends where this string starts: all but the last pixel are copied, and the last is the
-        // first again.
-        if (from + length - 1 == lastPut_) {
-          std::memcpy(lastPut_, from, size_t(length - 1));
-          lastPut_[length - 1] = from[0];
-        } else {
-          std::memcpy(lastPut_, from, size_t(length));
-        }
-      } else {
-        uint8_t* out = lastPut_ + length;
-        for (int c = code, i = 0; i < length; ++i) {
-          *--out = suffix_[c];
-          c = prefix_[c];
-        }
+    lastPutAt_ = sink.Position();
+    if (length >= kShortestCopy) {
+      // Only added codes are that long, and each was placed when it was added.
+      sink.PutAgain(placed_[code], uint64_t(length));
+      return;
+    }
+    if (length <= sink.RoomInRow()) {
+      uint8_t* out = sink.Cursor() + length;
+      for (int c = code, i = 0; i < length; ++i) {
+        *--out = suffix_[c];
+        c = prefix_[c];
       }
       sink.Advance(length);
       return;
@@ -244,10 +254,10 @@ class Decoder {
   uint16_t length_[kMaxCodes] = {};
   // Holds the longest string a full table can make.
   uint8_t stack_[kMaxCodes + 1] = {};
-  // Where each code's string lies in the surface, when all of it lies in one row; and where the
-  // last string put out lies, when it lies in one row.
-  const uint8_t* copyFrom_[kMaxCodes] = {};
-  uint8_t* lastPut_ = nullptr;
+  // Where each added code's string was put out, and where the last string was, as positions in
+  // the order the rows are stored.
+  uint64_t placed_[kMaxCodes] = {};
+  uint64_t lastPutAt_ = 0;
 };
 
 }  // namespace
