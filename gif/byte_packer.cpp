@@ -1,6 +1,7 @@
 #include "gif/byte_packer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -60,9 +61,19 @@ std::vector<uint8_t> Pack(std::span<const uint8_t> bytes, size_t rowBytes) {
   auto table = std::make_unique<uint32_t[]>(size_t(1) << bits);
   std::fill_n(table.get(), size_t(1) << bits, kNone);
 
-  // The length of the match of the bytes at i with those at candidate (before i).
+  // The length of the match of the bytes at i with those at candidate (before i), 8 bytes at a
+  // time where it can: frames of one colour make matches of whole frames.
   const auto matchLength = [&](size_t candidate, size_t i) {
     size_t length = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      while (i + length + 8 <= n) {
+        uint64_t a, b;
+        std::memcpy(&a, src + candidate + length, 8);
+        std::memcpy(&b, src + i + length, 8);
+        if (a != b) return length + size_t(std::countr_zero(a ^ b)) / 8;
+        length += 8;
+      }
+    }
     while (i + length < n && src[candidate + length] == src[i + length]) ++length;
     return length;
   };
