@@ -3,6 +3,7 @@
 // while some frame is taken away with disposal 2: the background entry (its colour is painted
 // there) and the transparent entry of frame 1 (viewers then paint transparency).
 #include <array>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <vector>
@@ -14,6 +15,16 @@
 namespace lumatrim::mGIFOptimizer {
 
 namespace {
+
+// Frames of one colour, or of long runs, are common, and frames of hundreds of megapixels are
+// made of nothing else: pieces of a row that hold one index are marked or renumbered at once.
+constexpr int32_t kPiece = 64;
+
+bool OneIndex(const uint8_t* pixels) {
+  uint8_t differs = 0;
+  for (int32_t k = 0; k < kPiece; ++k) differs |= uint8_t(pixels[k] ^ pixels[0]);
+  return differs == 0;
+}
 
 struct Compaction {
   std::array<bool, 256> used{};
@@ -34,7 +45,15 @@ void MarkUsed(const cGIF& oGIF, const std::vector<int16_t>& frames, int32_t entr
     mine.fill(false);
     for (int32_t y = 0; y < grid.Height(); ++y) {
       const uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) mine[row[x]] = true;
+      int32_t x = 0;
+      for (; x + kPiece <= grid.Width(); x += kPiece) {
+        if (OneIndex(row + x)) {
+          mine[row[x]] = true;
+        } else {
+          for (int32_t k = 0; k < kPiece; ++k) mine[row[x + k]] = true;
+        }
+      }
+      for (; x < grid.Width(); ++x) mine[row[x]] = true;
     }
   });
   for (const std::array<bool, 256>& mine : usedBy) {
@@ -64,7 +83,15 @@ void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
   const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
   for (int32_t y = 0; y < grid.Height(); ++y) {
     uint8_t* row = grid.Row(y);
-    for (int32_t x = 0; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];
+    int32_t x = 0;
+    for (; x + kPiece <= grid.Width(); x += kPiece) {
+      if (OneIndex(row + x)) {
+        std::memset(row + x, c.oldToNew[row[x]], size_t(kPiece));
+      } else {
+        for (int32_t k = 0; k < kPiece; ++k) row[x + k] = c.oldToNew[row[x + k]];
+      }
+    }
+    for (; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];
   }
   if (oGIF.FrameUseTransparentColor(n) && !c.used[oGIF.FrameTransparentColorIndex(n)]) {
     // No pixel carries it: renumbered it would land on a kept colour and hide real pixels.
