@@ -3,7 +3,6 @@
 // while some frame is taken away with disposal 2: the background entry (its colour is painted
 // there) and the transparent entry of frame 1 (viewers then paint transparency).
 #include <array>
-#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <vector>
@@ -15,16 +14,6 @@
 namespace lumatrim::mGIFOptimizer {
 
 namespace {
-
-// Frames of one colour, or of long runs, are common, and frames of hundreds of megapixels are
-// made of nothing else: pieces of a row that hold one index are marked or renumbered at once.
-constexpr int32_t kPiece = 64;
-
-bool OneIndex(const uint8_t* pixels) {
-  uint8_t differs = 0;
-  for (int32_t k = 0; k < kPiece; ++k) differs |= uint8_t(pixels[k] ^ pixels[0]);
-  return differs == 0;
-}
 
 struct Compaction {
   std::array<bool, 256> used{};
@@ -40,21 +29,9 @@ void MarkUsed(const cGIF& oGIF, const std::vector<int16_t>& frames, int32_t entr
   // Each frame by itself, on the document's workers; then together.
   std::vector<std::array<bool, 256>> usedBy(frames.size());
   ParallelFor(oGIF.Workers(), frames.size(), [&](size_t k) {
-    const PixelView grid = MapDIBPixels(oGIF.FrameDIBXOR(frames[k]));
     std::array<bool, 256>& mine = usedBy[k];
     mine.fill(false);
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      const uint8_t* row = grid.Row(y);
-      int32_t x = 0;
-      for (; x + kPiece <= grid.Width(); x += kPiece) {
-        if (OneIndex(row + x)) {
-          mine[row[x]] = true;
-        } else {
-          for (int32_t k = 0; k < kPiece; ++k) mine[row[x + k]] = true;
-        }
-      }
-      for (; x < grid.Width(); ++x) mine[row[x]] = true;
-    }
+    MarkUsedIndices(MapDIBPixels(oGIF.FrameDIBXOR(frames[k])), mine);
   });
   for (const std::array<bool, 256>& mine : usedBy) {
     for (size_t i = 0; i < 256; ++i) used[i] = used[i] || mine[i];
@@ -80,19 +57,7 @@ bool Compact(const uint8_t* oldPalette, int32_t entries, Compaction& c) {
 }
 
 void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
-  const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
-  for (int32_t y = 0; y < grid.Height(); ++y) {
-    uint8_t* row = grid.Row(y);
-    int32_t x = 0;
-    for (; x + kPiece <= grid.Width(); x += kPiece) {
-      if (OneIndex(row + x)) {
-        std::memset(row + x, c.oldToNew[row[x]], size_t(kPiece));
-      } else {
-        for (int32_t k = 0; k < kPiece; ++k) row[x + k] = c.oldToNew[row[x + k]];
-      }
-    }
-    for (; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];
-  }
+  RenumberPixels(MapDIBPixels(oGIF.FrameDIBXOR(n)), c.oldToNew);
   if (oGIF.FrameUseTransparentColor(n) && !c.used[oGIF.FrameTransparentColorIndex(n)]) {
     // No pixel carries it: renumbered it would land on a kept colour and hide real pixels.
     oGIF.FrameUseTransparentColor(n, false);
