@@ -63,6 +63,7 @@ void FileListView::Add(const QString& text) {
   auto* item = new PathItem(text);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
   addTopLevelItem(item);
+  ++additions_;
   WidenColumnFor(item);
 }
 

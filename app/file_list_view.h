@@ -21,6 +21,8 @@ class FileListView : public QTreeWidget, public FileList {
   int Count() const override { return topLevelItemCount(); }
   QString Text(int nItem) const override;
   void Add(const QString& text) override;
+  // How many texts were ever added; it only grows.
+  int Additions() const { return additions_; }
   // Removes every item; a drag in progress loses its item with them.
   void Clear();
 
@@ -57,6 +59,7 @@ class FileListView : public QTreeWidget, public FileList {
 
   std::function<bool()> removalsAllowed_;
   QString dragCursorFile_;
+  int additions_ = 0;
   bool bDragging_ = false;
   QTreeWidgetItem* oDragItem_ = nullptr;
   MousePointer pointer_ = MousePointer::Default;

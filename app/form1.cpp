@@ -326,6 +326,9 @@ QString Form1::Text(int nItem) const {
 void Form1::Add(const QString& text) {
   ListView1->Add(text);
 }
+int Form1::Additions() const {
+  return ListView1->Additions();
+}
 QString Form1::OutputFolderText() const {
   return Text1->text();
 }

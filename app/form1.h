@@ -59,6 +59,7 @@ class Form1 : public QWidget, public RunHost {
   int Count() const override;
   QString Text(int nItem) const override;
   void Add(const QString& text) override;
+  int Additions() const override;
   bool Busy() const override { return bBusy_; }
   // Also enables "Stop" during a run, and "Open Output Folder" after one.
   void SetBusy(bool bBusy) override;

@@ -54,11 +54,13 @@ QString SaveErrorText(const FileResult& file) {
 class RunClaims {
  public:
   PlannedOutput Claim(const RunHost& host, const QString& item) {
-    // Dragging only swaps texts; only an addition brings a text the claims have not seen.
-    if (host.Count() != knownCount_) {
-      knownCount_ = host.Count();
+    // Dragging only swaps texts; only an addition brings a text the claims have not seen. The
+    // count alone would miss one: an item removed before the next file's hourglass (an add-folder
+    // sweep resets the pointer) and one added leave it as it was.
+    if (host.Additions() != seenAdditions_) {
+      seenAdditions_ = host.Additions();
       std::vector<std::string> texts;
-      for (int k = 1; k <= knownCount_; ++k) texts.push_back(Bytes(host.Text(k)));
+      for (int k = 1; k <= host.Count(); ++k) texts.push_back(Bytes(host.Text(k)));
       claims_.AddInputs(texts);
     }
     return claims_.Claim(Bytes(item), Bytes(host.OutputFolderText()));
@@ -66,7 +68,7 @@ class RunClaims {
 
  private:
   OutputClaims claims_;
-  int knownCount_ = -1;
+  int seenAdditions_ = -1;
 };
 
 // Steps 110 to 148 of one item: progress, the file's work off the UI thread, and its message.

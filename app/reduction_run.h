@@ -22,6 +22,9 @@ enum class MousePointer { Default = 0, Arrow = 1, Hourglass = 11, Custom = 99 };
 // What the run needs of the window.
 class RunHost : public FileList {
  public:
+  // How many texts were ever added to the list. It only grows, so the run can tell whether the
+  // list may hold a text it has not seen, whatever was removed or moved meanwhile.
+  virtual int Additions() const = 0;
   virtual bool Busy() const = 0;
   virtual void SetBusy(bool bBusy) = 0;
   // True once the user has asked to stop the run; the run ends after the file in hand.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The cost of damaged inputs: every file of tests/data/crashers (small hand-made and fuzz-found
-# files, some declaring hundreds of millions of pixels) and, when given, every file of more
-# folders, reduced one at a time by default and with --best under GNU time, beside gifsicle -O1
-# on the same file. Prints each file's time and peak memory and the worst of each; fails when a
+# files, some declaring hundreds of millions of pixels), the valid files of less than 1 MB that
+# bench/make_valid_bombs.py writes (more than a gigapixel of real data each) and, when given,
+# every file of more folders, reduced one at a time by default and with --best under GNU time,
+# beside gifsicle -O1 on the same file. Prints each file's time and peak memory and the worst of each; fails when a
 # file under 1 MB takes more than 2 s, or a run's peak memory passes the budget given.
 #
 #   bench/bounded_cost.sh [path/to/lumatrim-cli] [FOLDER...]
@@ -15,11 +16,12 @@ budget="${MAX_MEMORY:-1024}"
 limit="${LIMIT_SECONDS:-2}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+python3 "$root/bench/make_valid_bombs.py" "$work/valid" > /dev/null
 
 status=0
 worst_s=0 worst_kb=0 ours_total=0 theirs_total=0
 printf '%-48s %8s %8s %8s %8s %8s\n' file bytes "s" "MiB" "best s" "best MiB"
-for f in "$root"/tests/data/crashers/*.gif $(for d in "$@"; do find "$d" -type f; done); do
+for f in "$root"/tests/data/crashers/*.gif "$work"/valid/*.gif $(for d in "$@"; do find "$d" -type f; done); do
   size=$(stat -c %s "$f")
   row=()
   for mode in "" "--best"; do

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -47,6 +48,11 @@ class Compressor {
         keepCoding_(full == FullDictionary::kKeepCoding),
         clears_(clearsBefore) {
     children_.resize(size_t(kCodeLimit) * size_t(alphabet_));
+    if (pixels_.data() == alternatives_.data()) {
+      stringStart_.resize(kCodeLimit);
+      stringLength_.resize(kCodeLimit);
+      latest_.resize(size_t(alphabet_));
+    }
   }
 
   // Records, for each of marks (ascending), the bits written when the codes first cover the
@@ -93,6 +99,7 @@ class Compressor {
       }
       root = ChooseRoot(at, last, code);
       if (next_ < kCodeLimit) {
+        if (!latest_.empty()) NotePlainString(at - length, length + 1);
         AddString(code, root);
         if (next_ == kCodeLimit && filledAt_ == 0) filledAt_ = at;
         // The new string hangs from code: a search that never came by it finds the same now.
@@ -137,6 +144,15 @@ class Compressor {
   void Forget() {
     for (uint32_t link : links_) children_[link] = 0;
     links_.clear();
+    std::fill(latest_.begin(), latest_.end(), int16_t(0));
+  }
+
+  // Where every pixel has its own value only, the string about to be added as code next_ is the
+  // pixels from start on: the last one added that starts with its first pixel is noted.
+  void NotePlainString(size_t start, size_t length) {
+    stringStart_[size_t(next_)] = start;
+    stringLength_[size_t(next_)] = uint32_t(length);
+    latest_[pixels_[start]] = int16_t(next_);
   }
 
   // LongestMatch where every pixel has its own value only.
@@ -145,6 +161,18 @@ class Compressor {
     const int16_t* children = children_.data();
     int32_t code = root;
     size_t end = at + 1;
+    // Long strings repeat (runs of one index, patterns): where the pixels from at on are those of
+    // the last string added that starts with root, the walk would reach its code, through the
+    // codes of all its beginnings (the trie loses none), so it starts there.
+    if (const int16_t guess = latest_[size_t(root)]; guess != 0) {
+      const size_t guessLength = stringLength_[size_t(guess)];
+      if (guessLength >= kShortestSkip && at + guessLength <= limit_ &&
+          std::memcmp(pixels_.data() + at, pixels_.data() + stringStart_[size_t(guess)],
+                      guessLength) == 0) {
+        code = guess;
+        end = at + guessLength;
+      }
+    }
     while (end < limit_) {
       const int16_t child = children[size_t(code) * stride + pixels_[end]];
       if (child == 0) break;
@@ -298,6 +326,13 @@ class Compressor {
   Found chosen_;
   // Branch points the search for the longest match follows both ways.
   static constexpr int kBranches = 16;
+  // Where every pixel has its own value only: each added code's string, as its first pixel and
+  // length, and by first value the last code added (0 for none); the shortest string worth
+  // comparing at once instead of walking the trie.
+  static constexpr size_t kShortestSkip = 16;
+  std::vector<size_t> stringStart_;
+  std::vector<uint32_t> stringLength_;
+  std::vector<int16_t> latest_;
   int32_t next_ = 0;
   int32_t codesSinceClear_ = 0;
   bool started_ = false;

@@ -33,7 +33,7 @@ Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool gro
   OptimizePalettes(oGIF, backgroundNamesColor);
   if (oGIF.FramesCount() > 1) MergeLocalPalettes(oGIF);
   ReducedFrames frames;
-  if (ScreenFitsBudget(oGIF, options.memoryBudget)) {
+  if (ScreenFitsBudget(oGIF, options.screenBudget.value_or(options.memoryBudget))) {
     Result<ReducedFrames> reduced = ReduceFrames(oGIF, growPalettes);
     if (!reduced) return Failure{reduced.reason()};
     frames = std::move(*reduced);

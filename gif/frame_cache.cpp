@@ -251,11 +251,24 @@ void FrameCache::Forget(FramePixels& frame) {
 void FrameCache::KeepSpare(cDIB&& surface) {
   cDIB spare = std::move(surface);  // the surface is left without pixels either way
   if (spare.lpBits() == nullptr) return;
-  const uint64_t limit = Size() / 4;
-  std::lock_guard lock(sparesMutex_);
-  // A few frames' worth: enough for the frames that are packed and unpacked in turn while a
-  // step sweeps the document on every thread. The oldest spare makes room.
   const uint64_t bytes = uint64_t(spare.Capacity());
+  // A few frames' worth: enough for the frames that are packed and unpacked in turn while a
+  // step sweeps the document on every thread. Frames larger than that (tens of megapixels) keep
+  // about two frames' worth, images and masks, where the budget has room for it beside every
+  // frame packed or unpacked and a frame more: else each step would take each frame's memory
+  // fresh from the system, which cost more than the steps' work. The oldest spare makes room.
+  uint64_t small = 0;
+  uint64_t room = 0;
+  {
+    std::lock_guard lock(mutex_);
+    small = size_ / 4;
+    const uint64_t held = packedBytes_ + unpackedBytes_ + 2 * bytes;
+    room = budget_ > held ? budget_ - held : 0;
+  }
+  std::lock_guard lock(sparesMutex_);
+  uint64_t largest = bytes;
+  for (const cDIB& kept : spares_) largest = std::max(largest, uint64_t(kept.Capacity()));
+  const uint64_t limit = std::max(small, std::min(room, 3 * largest));
   while (!spares_.empty() && spareBytes_ + bytes > limit) {
     spareBytes_ -= uint64_t(spares_.front().Capacity());
     spares_.erase(spares_.begin());

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "gif/interlace.h"
+#include "gif/stored_rows.h"
 
 namespace lumatrim::mGIFLZWDec {
 
@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kMaxCodes = 4096;  // codes are at most 12 bits wide
 constexpr int kMaxWidth = 12;
+// The shortest string worth copying from where it was put out before instead of walking its
+// prefix chain.
+constexpr int kShortestCopy = 16;
 
 // Bits of the code stream, least significant bit first.
 class CodeReader {
@@ -44,21 +47,21 @@ class CodeReader {
 class PixelSink {
  public:
   PixelSink(cDIB& surface, bool interlaced)
-      : rows_(surface.Height(), interlaced),
-        base_(surface.lpBits()),
-        stride_(size_t(surface.BytesPerScanline())),
-        width_(surface.Width()) {
-    row_ = base_ + size_t(rows_.Row()) * stride_;
+      : rows_(surface.lpBits(), size_t(surface.BytesPerScanline()), surface.Width(),
+              surface.Height(), interlaced) {
+    MoveTo(0);
   }
 
-  bool Done() const { return rows_.Done(); }
-  int RoomInRow() const { return width_ - col_; }
+  bool Done() const { return row_ == nullptr; }
+  int RoomInRow() const { return rows_.Width() - col_; }
   uint8_t* Cursor() { return row_ + col_; }
+  // The next pixel's position in the order the rows are stored.
+  uint64_t Position() const { return uint64_t(r_) * uint64_t(rows_.Width()) + uint64_t(col_); }
 
   // Advances by n pixels already written at Cursor() (n at most RoomInRow()).
   void Advance(int n) {
     col_ += n;
-    if (col_ == width_) NextRow();
+    if (col_ == rows_.Width()) MoveTo(Position());
   }
 
   // Copies pixels that may span several rows; stops when the frame is complete.
@@ -72,81 +75,44 @@ class PixelSink {
     }
   }
 
- private:
-  void NextRow() {
-    col_ = 0;
-    rows_.Next();
-    if (!rows_.Done()) row_ = base_ + size_t(rows_.Row()) * stride_;
+  // Puts out again the n pixels put out from position `from` on, as far as the frame goes. They
+  // lie before the next pixel, except for the string that the code using it adds: the previous
+  // string and its own first pixel, which ends where it starts.
+  void PutAgain(uint64_t from, uint64_t n) {
+    const uint64_t at = Position();
+    const uint64_t count = std::min(n, rows_.Pixels() - at);
+    const bool endsWhereItStarts = from + n - 1 == at;
+    CopyPieces(at, from, endsWhereItStarts ? std::min(count, n - 1) : count);
+    if (endsWhereItStarts && count == n) *rows_.At(at + n - 1) = *rows_.At(from);
+    MoveTo(at + count);
   }
 
-  InterlaceRows rows_;
-  uint8_t* base_;
-  size_t stride_;
-  int width_;
+ private:
+  void MoveTo(uint64_t position) {
+    const uint64_t width = uint64_t(rows_.Width());
+    row_ = nullptr;
+    if (width == 0 || position >= rows_.Pixels()) return;
+    r_ = int32_t(position / width);
+    col_ = int32_t(position % width);
+    row_ = rows_.Row(r_);
+  }
+
+  // Copies n pixels from position `from` on to position `to` on, row piece by row piece; the two
+  // don't overlap.
+  void CopyPieces(uint64_t to, uint64_t from, uint64_t n) {
+    while (n > 0) {
+      const uint64_t piece = std::min({n, rows_.RoomAt(to), rows_.RoomAt(from)});
+      std::memcpy(rows_.At(to), rows_.At(from), size_t(piece));
+      to += piece;
+      from += piece;
+      n -= piece;
+    }
+  }
+
+  StoredRows<uint8_t> rows_;
+  int32_t r_ = 0;
   int col_ = 0;
-  uint8_t* row_;
-};
-
-// Where a string was put out in the rows of a surface: its offset and its column.
-struct Place {
-  uint64_t offset = 0;
-  uint32_t column = 0;
-};
-
-// The rows of a surface in plain order. A string the table holds was put out whole before, so it
-// is copied from there instead of walked through its prefix chain pixel by pixel; it may run on
-// over the end of a row.
-class RowsSink {
- public:
-  explicit RowsSink(cDIB& surface)
-      : base_(surface.lpBits()),
-        stride_(size_t(surface.BytesPerScanline())),
-        width_(uint32_t(surface.Width())),
-        height_(uint32_t(surface.Height())) {}
-
-  bool Done() const { return row_ >= height_; }
-  Place Here() const { return Place{uint64_t(row_) * stride_ + column_, column_}; }
-  void Put(const uint8_t* pixels, int n) {
-    for (int i = 0; i < n && !Done(); ++i) PutPixel(pixels[i]);
-  }
-  // Puts out length - 1 pixels found at from, then last, as far as the frame goes. The source
-  // ends where the string before this one ended, so it never overlaps what is written.
-  void PutCopy(Place from, size_t length, uint8_t last) {
-    size_t left = length - 1;
-    while (left > 0 && !Done()) {
-      const size_t piece = std::min({left, size_t(width_ - from.column), size_t(width_ - column_)});
-      std::memcpy(base_ + uint64_t(row_) * stride_ + column_, base_ + from.offset, piece);
-      left -= piece;
-      from.offset += piece;
-      from.column += uint32_t(piece);
-      if (from.column == width_) {
-        from.column = 0;
-        from.offset += stride_ - width_;
-      }
-      Advance(uint32_t(piece));
-    }
-    if (!Done()) PutPixel(last);
-  }
-
- private:
-  void PutPixel(uint8_t pixel) {
-    base_[uint64_t(row_) * stride_ + column_] = pixel;
-    Advance(1);
-  }
-  void Advance(uint32_t n) {
-    column_ += n;
-    if (column_ == width_) {
-      column_ = 0;
-      ++row_;
-    }
-  }
-
-  uint8_t* base_;
-  size_t stride_;
-  uint32_t width_;
-  uint32_t height_;
-  uint32_t row_ = 0;
-  uint32_t column_ = 0;
+  uint8_t* row_ = nullptr;
 };
 
 // Counts the pixels a code stream would put out, up to the frame's size, without writing any.
@@ -155,6 +121,7 @@ class PixelCounter {
   explicit PixelCounter(uint64_t framePixels) : framePixels_(framePixels) {}
 
   bool Done() const { return count_ >= framePixels_; }
+  uint64_t Position() const { return count_; }
   void Put(const uint8_t* /*pixels*/, int n) {
     count_ = std::min(count_ + uint64_t(n), framePixels_);
   }
@@ -209,7 +176,7 @@ class Decoder {
       // The first code after a clear must be a pixel.
       if (code >= clear_ || code > 255) return false;
       const uint8_t pixel = uint8_t(code);
-      oldStart_ = Position(sink);
+      lastPutAt_ = sink.Position();
       sink.Put(&pixel, 1);
       old_ = code;
       return true;
@@ -231,9 +198,10 @@ class Decoder {
       suffix_[next_] = firstPixel;
       length_[next_] = uint16_t(length_[old_] + 1);
       first_[next_] = first_[old_];
-      start_[next_] = oldStart_;
+      // The new string is the previous one and this one's first pixel: it lies where the previous
+      // one was put out.
+      placed_[next_] = lastPutAt_;
     }
-    oldStart_ = Position(sink);
     Emit(code, sink);
     if (grows) {
       ++next_;
@@ -243,9 +211,16 @@ class Decoder {
     return true;
   }
 
-  // Puts out the string of code, walking the prefix chain from its last pixel.
+  // Puts out the string of code: copied from where it was put out before when it is long, else
+  // by walking the prefix chain from its last pixel.
   void Emit(int code, PixelSink& sink) {
     const int length = length_[code];
+    lastPutAt_ = sink.Position();
+    if (length >= kShortestCopy) {
+      // Only added codes are that long, and each was placed when it was added.
+      sink.PutAgain(placed_[code], uint64_t(length));
+      return;
+    }
     if (length <= sink.RoomInRow()) {
       uint8_t* out = sink.Cursor() + length;
       for (int c = code, i = 0; i < length; ++i) {
@@ -263,25 +238,8 @@ class Decoder {
     sink.Put(stack_, length);
   }
 
-  // A string of the table is the one put out at its start, less its last pixel, and that pixel.
-  void Emit(int code, RowsSink& sink) {
-    if (code < clear_) {
-      const uint8_t pixel = uint8_t(code);
-      sink.Put(&pixel, 1);
-    } else {
-      sink.PutCopy(start_[code], length_[code], suffix_[code]);
-    }
-  }
-
   // Counting needs only the string's length.
   void Emit(int code, PixelCounter& counter) { counter.Put(nullptr, length_[code]); }
-
-  // Where the next string starts, for sinks that copy strings from what they hold.
-  static Place Position(const RowsSink& sink) { return sink.Here(); }
-  template <class Sink>
-  static Place Position(const Sink&) {
-    return Place{};
-  }
 
   CodeReader reader_;
   const int clear_;
@@ -294,11 +252,12 @@ class Decoder {
   uint8_t suffix_[kMaxCodes] = {};
   uint8_t first_[kMaxCodes] = {};
   uint16_t length_[kMaxCodes] = {};
-  // Where the string of each code was put out, for a RowsSink.
-  Place start_[kMaxCodes] = {};
-  Place oldStart_;
   // Holds the longest string a full table can make.
   uint8_t stack_[kMaxCodes + 1] = {};
+  // Where each added code's string was put out, and where the last string was, as positions in
+  // the order the rows are stored.
+  uint64_t placed_[kMaxCodes] = {};
+  uint64_t lastPutAt_ = 0;
 };
 
 }  // namespace
@@ -310,12 +269,7 @@ void DecodeFrame(cDIB& surface, bool interlaced, uint8_t m, std::span<const uint
   PixelSink sink(surface, interlaced);
   if (sink.Done()) return;
   auto decoder = std::make_unique<Decoder>(m, data);
-  if (!interlaced) {
-    RowsSink rows(surface);
-    decoder->Run(rows);
-  } else {
-    decoder->Run(sink);
-  }
+  decoder->Run(sink);
 }
 
 StreamExtent MeasureStream(uint64_t framePixels, uint8_t m, std::span<const uint8_t> data) {

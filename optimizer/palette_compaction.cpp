@@ -31,13 +31,9 @@ void MarkUsed(const cGIF& oGIF, const std::vector<int16_t>& frames, int32_t entr
   // Each frame by itself, on the document's workers; then together.
   std::vector<std::array<bool, 256>> usedBy(frames.size());
   ParallelFor(oGIF.Workers(), frames.size(), [&](size_t k) {
-    const PixelView grid = MapDIBPixels(oGIF.FrameDIBXOR(frames[k]));
     std::array<bool, 256>& mine = usedBy[k];
     mine.fill(false);
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      const uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) mine[row[x]] = true;
-    }
+    MarkUsedIndices(MapDIBPixels(oGIF.FrameDIBXOR(frames[k])), mine);
   });
   for (const std::array<bool, 256>& mine : usedBy) {
     for (size_t i = 0; i < 256; ++i) used[i] = used[i] || mine[i];
@@ -69,13 +65,7 @@ bool Compact(const uint8_t* oldPalette, int32_t entries, Compaction& c) {
 void Renumber(cGIF& oGIF, int16_t n, const Compaction& c) {
   // Entries dropped only after the last one used leave every pixel as it is: the frame's pixels
   // need not even be brought into memory.
-  if (!c.keepsEveryIndex) {
-    const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(n));
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) row[x] = c.oldToNew[row[x]];
-    }
-  }
+  if (!c.keepsEveryIndex) RenumberPixels(MapDIBPixels(oGIF.FrameDIBXOR(n)), c.oldToNew);
   if (oGIF.FrameUseTransparentColor(n) && !c.used[oGIF.FrameTransparentColorIndex(n)]) {
     // No pixel carries it: renumbered it would land on a kept colour and hide real pixels.
     oGIF.FrameUseTransparentColor(n, false);

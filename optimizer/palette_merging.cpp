@@ -20,16 +20,6 @@ bool SameColor(const uint8_t* a, const uint8_t* b) {
   return std::memcmp(a, b, 4) == 0;
 }
 
-void RenumberPixels(cGIF& oGIF, int16_t nFrame, const std::array<uint8_t, 256>& map) {
-  const PixelGrid grid = MapDIBPixels(oGIF.FrameDIBXOR(nFrame));
-  for (int32_t y = 0; y < grid.Height(); ++y) {
-    uint8_t* row = grid.Row(y);
-    for (int32_t x = 0; x < grid.Width(); ++x) {
-      row[x] = map[row[x]];
-    }
-  }
-}
-
 // How a frame's local entries find the global palette: which have a colour there (and its index
 // in map), counting each global entry for one local entry at most.
 struct GlobalMatches {
@@ -105,7 +95,7 @@ int16_t MergeLocalPalettes(cGIF& oGIF) {
         std::copy_n(&local[4 * size_t(b)], 4, &global[4 * size_t(globalCount)]);
         matches.map[size_t(b)] = uint8_t(globalCount++);
       }
-      RenumberPixels(oGIF, a, matches.map);
+      RenumberPixels(MapDIBPixels(oGIF.FrameDIBXOR(a)), matches.map);
       oGIF.FrameTransparentColorIndex(a, matches.map[oGIF.FrameTransparentColorIndex(a)]);
       oGIF.GlobalPaletteEntries(int16_t(globalCount));
       oGIF.GlobalPaletteExists(true);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct ReductionOptions {
   // With best: no image data codes on against a full LZW dictionary without a clear code.
   bool careful = false;
   uint64_t memoryBudget = cGIF::kDefaultMemoryBudget;
+  // With best: the memory the screen may be played in (it is played only where it fits), which
+  // is less than the budget by what the rest holds; unset, the budget.
+  std::optional<uint64_t> screenBudget;
   // Threads the document's frames may be shared out to; none: the calling thread alone.
   WorkPool* workers = nullptr;
   // Told how far the file has come, from 0 to 1, on the thread reducing it; none by default.

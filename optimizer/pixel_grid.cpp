@@ -1,19 +1,89 @@
 #include "optimizer/pixel_grid.h"
 
+#include <cstring>
+
 #include "gif/frame_numbers.h"
 #include "gif/geometry.h"
 
 namespace lumatrim {
 
+namespace {
+
+// Frames of one colour, or of long runs, are common, and frames of hundreds of megapixels are
+// made of nothing else: pieces of a row that hold one index are marked or renumbered at once.
+constexpr int32_t kPiece = 64;
+
+bool OneIndex(const uint8_t* pixels) {
+  uint8_t differs = 0;
+  for (int32_t k = 0; k < kPiece; ++k) differs |= uint8_t(pixels[k] ^ pixels[0]);
+  return differs == 0;
+}
+
+// Eight pixels at once: each byte of the word is the index.
+uint64_t Spread(uint8_t index) {
+  return uint64_t(index) * 0x0101010101010101u;
+}
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+}  // namespace
+
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index) {
   const PixelView grid = MapDIBPixels(gif.FrameDIBXOR(nFrame));
   for (int32_t y = 0; y < grid.Height(); ++y) {
-    const uint8_t* row = grid.Row(y);
-    for (int32_t x = 0; x < grid.Width(); ++x) {
-      if (row[x] == index) return true;
-    }
+    if (std::memchr(grid.Row(y), index, size_t(grid.Width())) != nullptr) return true;
   }
   return false;
+}
+
+void MarkUsedIndices(const PixelView& grid, std::array<bool, 256>& used) {
+  for (int32_t y = 0; y < grid.Height(); ++y) {
+    const uint8_t* row = grid.Row(y);
+    int32_t x = 0;
+    for (; x + kPiece <= grid.Width(); x += kPiece) {
+      if (OneIndex(row + x)) {
+        used[row[x]] = true;
+      } else {
+        for (int32_t k = 0; k < kPiece; ++k) used[row[x + k]] = true;
+      }
+    }
+    for (; x < grid.Width(); ++x) used[row[x]] = true;
+  }
+}
+
+void RenumberPixels(const PixelGrid& grid, const std::array<uint8_t, 256>& map) {
+  for (int32_t y = 0; y < grid.Height(); ++y) {
+    uint8_t* row = grid.Row(y);
+    int32_t x = 0;
+    for (; x + kPiece <= grid.Width(); x += kPiece) {
+      if (OneIndex(row + x)) {
+        std::memset(row + x, map[row[x]], size_t(kPiece));
+      } else {
+        for (int32_t k = 0; k < kPiece; ++k) row[x + k] = map[row[x + k]];
+      }
+    }
+    for (; x < grid.Width(); ++x) row[x] = map[row[x]];
+  }
+}
+
+size_t LeadingRunOf(const uint8_t* p, size_t n, uint8_t index) {
+  const uint64_t all = Spread(index);
+  size_t i = 0;
+  while (i + 8 <= n && Load64(p + i) == all) i += 8;
+  while (i < n && p[i] == index) ++i;
+  return i;
+}
+
+size_t TrailingRunOf(const uint8_t* p, size_t n, uint8_t index) {
+  const uint64_t all = Spread(index);
+  size_t end = n;
+  while (end >= 8 && Load64(p + end - 8) == all) end -= 8;
+  while (end > 0 && p[end - 1] == index) --end;
+  return n - end;
 }
 
 Rect FrameRect(const cGIF& gif, int16_t nFrame) {

@@ -2,6 +2,8 @@
 // frame rectangle, the bounding box of the pixels that pass a test, and cropping a frame.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -60,6 +62,17 @@ inline PixelView MapDIBPixels(std::shared_ptr<const cDIB> surface) {
 
 // Whether some pixel of the frame carries index.
 bool FrameHasPixel(const cGIF& gif, int16_t nFrame, uint8_t index);
+
+// Marks in used every index the pixels carry.
+void MarkUsedIndices(const PixelView& grid, std::array<bool, 256>& used);
+
+// Gives every pixel the index map holds for its index.
+void RenumberPixels(const PixelGrid& grid, const std::array<uint8_t, 256>& map);
+
+// How many of the n pixels from p on, and how many before p + n, are index (the index of the
+// first other pixel, and n less the index of the last other one plus 1); n when all are.
+size_t LeadingRunOf(const uint8_t* p, size_t n, uint8_t index);
+size_t TrailingRunOf(const uint8_t* p, size_t n, uint8_t index);
 
 // The frame's rectangle on the logical screen (positions read without sign, as the file holds
 // them; a frame without pixels is an empty rectangle at its position).

@@ -3,6 +3,7 @@
 // Only frame drawing and masks use it; the codecs and the optimizer need the pixel store alone.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "raster/dib.h"
 #include "raster/drawing.h"
@@ -10,6 +11,13 @@
 namespace lumatrim {
 
 namespace {
+
+// Whether the eight bytes from p on are one value.
+bool EightOfOneIndex(const uint8_t* p) {
+  uint64_t eight;
+  std::memcpy(&eight, p, 8);
+  return eight == uint64_t(p[0]) * 0x0101010101010101u;
+}
 
 // Values with the high bit set name system colours; without a desktop theme we resolve them to
 // the classic defaults of the few that matter (window background white, text black).
@@ -59,8 +67,13 @@ int32_t cDIB::LoadBlt(const cDIB* hSrcDC, int32_t x, int32_t y, int32_t nWidth, 
           hSrcDC->bits_.get() + size_t(y + row) * size_t(hSrcDC->bytesPerScanline_) + size_t(x);
       uint8_t* to = bits_.get() + size_t(row) * size_t(bytesPerScanline_);
       for (int32_t col = 0; col < w; col += 8) {
-        uint8_t packed = 0;
         const int32_t n = std::min(8, w - col);
+        if (n == 8 && EightOfOneIndex(from + col)) {
+          // Eight pixels of one index, as most of a large frame: one bit for all.
+          to[col >> 3] = (translate[from[col]] & 1u) != 0 ? 0xFF : 0x00;
+          continue;
+        }
+        uint8_t packed = 0;
         for (int32_t i = 0; i < n; ++i)
           packed |= uint8_t((translate[from[col + i]] & 1u) << (7 - i));
         // Bits past the copied block keep what they held.

@@ -107,8 +107,9 @@ Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, std::span<const uint8_t>
                               " MiB, more than the memory budget: reduced as without it");
     return OptimizeToBytes(oGIF, options);
   }
+  // The fresh copies it weighs its output against load within the budget itself.
   ReductionOptions within = options;
-  within.memoryBudget = plan.screen;
+  within.screenBudget = plan.screen;
   return best::SmallestBytes(oGIF, within, plan.secondTry ? input : std::span<const uint8_t>());
 }
 

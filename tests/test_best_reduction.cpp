@@ -16,6 +16,7 @@
 #include "gifdiff.h"
 #include "look_the_same.h"
 #include "optimizer/pixel_grid.h"
+#include "reduction/reduce_file.h"
 #include "temp_folder.h"
 
 namespace lumatrim {
@@ -158,6 +159,22 @@ TEST_F(BestReductionTest, AScreenTooLargeToPlayFallsBackToTheFramePasses) {
   ASSERT_TRUE(Reduce(docs.after, {}, options));
   EXPECT_EQ(FrameRect(reduced, 2), (Rect{3, 3, 5, 5}));
   EXPECT_TRUE(LookTheSame(docs.before, reduced));
+}
+
+// With a budget too small to play the screen in, the fresh copies --best weighs its output
+// against still load within the whole budget, not within what playing was given: given nothing,
+// the frame of the default pipeline's copy kept no pixels and made the smallest file.
+TEST_F(BestReductionTest, WithoutRoomToPlayTheCopiesItWeighsAreWhole) {
+  const Bytes file = Animation(1000, 1000, {Filled(0, 0, 1000, 1000, 1)});
+  cGIF original, doc, output;
+  ASSERT_TRUE(original.LoadFromStream(file));
+  ReductionOptions options;
+  options.best = true;
+  options.memoryBudget = 20 << 20;
+  const ReducedBytes reduced = ReduceBytes(doc, file, options);
+  ASSERT_EQ(reduced.status, ReductionStatus::Reduced) << reduced.reason;
+  ASSERT_TRUE(output.LoadFromStream(reduced.bytes));
+  EXPECT_TRUE(LookTheSame(original, output));
 }
 
 TEST_F(BestReductionTest, AFullPaletteGrowsForTransparencyWhenThatMakesTheFileSmaller) {

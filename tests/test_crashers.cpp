@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "best/smallest.h"
 #include "gif/gif_document.h"
 #include "optimizer/pipeline.h"
 #include "playback/viewer.h"
@@ -41,6 +42,33 @@ TEST(CrasherTest, EveryFoundFileIsReducedAndLooksTheSame) {
         }
       }
     }
+  }
+  EXPECT_GT(files, 0);
+}
+
+// --best as its fuzzer runs it: within a small budget, the input alone (no fresh copies to weigh
+// against). One of these files took the fuzzer over 10 s, most of it in the choice encoder
+// walking strings thousands of pixels long, once for every place a clear might go.
+TEST(CrasherTest, EveryFoundFileIsReducedWithBestAndLooksTheSame) {
+  constexpr uint64_t kFuzzingBudget = uint64_t(4) << 20;
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(LUMATRIM_TEST_DATA) / "crashers")) {
+    if (entry.path().extension() != ".gif") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    cGIF gif, before, after;
+    gif.MemoryBudget(kFuzzingBudget);
+    if (!gif.LoadFromFile(entry.path().string())) continue;  // refused is fine
+    ++files;
+    ReductionOptions options;
+    options.best = true;
+    options.memoryBudget = kFuzzingBudget;
+    const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(gif, options);
+    ASSERT_TRUE(bytes) << bytes.reason();
+    before.MemoryBudget(kFuzzingBudget);
+    ASSERT_TRUE(before.LoadFromFile(entry.path().string()));
+    ASSERT_TRUE(after.LoadFromStream(*bytes));
+    EXPECT_NE(ComparePlayback(before, after, uint64_t(16) << 20).outcome,
+              PlaybackComparison::Different);
   }
   EXPECT_GT(files, 0);
 }

@@ -83,6 +83,21 @@ TEST(GifRenderingTest, FrameImageShowsTheTransparentColourAndRestoresTheTable) {
   EXPECT_THROW(gif.FrameImage(2), SubscriptOutOfRange);
 }
 
+TEST(GifRenderingTest, MasksOfLongRunsMarkEveryTransparentPixel) {
+  // Groups of eight pixels of one index take one byte of mask; the others a bit each.
+  Bytes pixels(70, 3);
+  pixels[9] = 1;
+  std::fill(pixels.begin() + 16, pixels.begin() + 40, 1);
+  pixels[66] = 1;
+  cGIF gif;
+  Load(gif, 0, pixels, true);
+  gif.FrameMask(1, 3);
+  const uint8_t* mask = gif.FrameDIBAND(1)->lpBits();
+  for (size_t x = 0; x < pixels.size(); ++x) {
+    EXPECT_EQ((mask[x / 8] >> (7 - x % 8)) & 1, pixels[x] == 3 ? 1 : 0) << "pixel " << x;
+  }
+}
+
 TEST(GifRenderingTest, MaskFollowsTheFlagNotTheStoredIndex) {
   cGIF gif;
   Load(gif, 0, {2, 1, 2}, false);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "gif/interlace.h"
 #include "gif/lzw_decoder.h"
 #include "gif/lzw_encoder.h"
 
@@ -136,6 +137,60 @@ Bytes RowMajorPixels(const cDIB& surface) {
   return pixels;
 }
 
+// The pixels in the order they are stored: rows top to bottom, or in interlace passes.
+Bytes StoredPixels(const cDIB& surface, bool interlaced) {
+  Bytes pixels;
+  for (InterlaceRows rows(surface.Height(), interlaced); !rows.Done(); rows.Next()) {
+    const uint8_t* row = surface.lpBits() + size_t(rows.Row()) * size_t(surface.BytesPerScanline());
+    pixels.insert(pixels.end(), row, row + surface.Width());
+  }
+  return pixels;
+}
+
+// The hashed dictionary searched pixel by pixel, as the format's classic encoders do: 5003
+// slots, a secondary hash, the first look taking only an empty slot as free and a probe stopping
+// at a slot holding key 0 too. The encoder passes over long known strings at once; its codes
+// must be these, key 0 and all.
+std::vector<int> HashedDictionaryCodes(const Bytes& pixels, int m) {
+  constexpr int kSlots = 5003;
+  const int clear = 1 << m;
+  std::vector<int> keys(kSlots, -1), entries(kSlots, 0);
+  std::vector<int> codes = {clear};
+  int next = clear + 2;
+  int prefix = pixels[0];
+  for (size_t i = 1; i < pixels.size(); ++i) {
+    const int pixel = pixels[i];
+    const int key = (pixel << 12) + prefix;
+    int slot = (pixel << 4) ^ prefix;
+    bool found = keys[size_t(slot)] == key;
+    if (!found && keys[size_t(slot)] >= 0) {
+      const int step = slot == 0 ? 1 : kSlots - slot;
+      for (;;) {
+        slot = (slot - step + kSlots) % kSlots;
+        found = keys[size_t(slot)] == key;
+        if (found || keys[size_t(slot)] <= 0) break;
+      }
+    }
+    if (found) {
+      prefix = entries[size_t(slot)];
+      continue;
+    }
+    codes.push_back(prefix);
+    if (next < 4096) {
+      entries[size_t(slot)] = next++;
+      keys[size_t(slot)] = key;
+    } else {
+      std::fill(keys.begin(), keys.end(), -1);
+      next = clear + 2;
+      codes.push_back(clear);
+    }
+    prefix = pixel;
+  }
+  codes.push_back(prefix);
+  codes.push_back(clear + 1);
+  return codes;
+}
+
 // Encodes, decodes with our decoder into a fresh surface and compares every pixel.
 void ExpectRoundTrip(const cDIB& surface, int m, bool interlaced) {
   const Bytes chain = Encode(surface, m, interlaced);
@@ -201,6 +256,57 @@ TEST(LzwEncoder, CodesMatchPlainGreedyLzw) {
       got.push_back(code.value);
     }
     EXPECT_EQ(got, ReferenceCodes(RowMajorPixels(surface), m)) << "colours " << colours;
+  }
+}
+
+TEST(LzwEncoder, RepeatingPicturesGiveTheCodesOfThePixelByPixelSearchAndDecodeBack) {
+  // Runs, stripes and patterns make strings of hundreds to thousands of pixels, which the
+  // encoder passes over and the decoder copies; rows narrower than the strings make strings that
+  // cross rows, interlacing makes rows that lie apart. Pixel 0 makes key 0: in slot 0 (a frame
+  // opening with a run of 0) it loses nothing. After "16 1" it lies beyond slot 0 and "32 2"
+  // replaces it, so the search no longer finds "0 0": the 39 pixels 0 and the 32 at the end must
+  // not be passed over as the string they made before.
+  Bytes keyZeroLost = {16, 1};
+  for (const auto& [pixel, count] :
+       {std::pair{0, 466}, {2, 1}, {0, 276}, {32, 1}, {2, 1}, {0, 39}, {32, 1}}) {
+    keyZeroLost.insert(keyZeroLost.end(), size_t(count), uint8_t(pixel));
+  }
+  std::mt19937 random(17);
+  Bytes runPixels;
+  while (runPixels.size() < 2000 * 300)
+    runPixels.resize(runPixels.size() + 1 + random() % 3000, random() % 5);
+  const auto runs = [&](int x, int y) { return runPixels[size_t(y) * 2000 + size_t(x)]; };
+  const struct {
+    const char* name;
+    int width, height, m;
+    std::function<uint8_t(int, int)> pixel;
+  } pictures[] = {
+      {"flat 0", 3000, 40, 2, [](int, int) { return uint8_t(0); }},
+      {"flat 3", 1000, 1000, 2, [](int, int) { return uint8_t(3); }},
+      {"0 after 16 1 and 32 2", int(keyZeroLost.size()), 1, 8,
+       [&](int x, int) { return keyZeroLost[size_t(x)]; }},
+      {"stripes", 2000, 300, 2, [](int, int y) { return uint8_t((y / 3) % 4); }},
+      {"pattern", 3001, 200, 3, [](int x, int) { return uint8_t(x % 5); }},
+      {"diagonal", 1500, 300, 3, [](int x, int y) { return uint8_t(((x + y) / 40) % 8); }},
+      {"runs", 2000, 300, 3, runs},
+      {"narrow 7", 7, 5000, 2, [](int, int) { return uint8_t(2); }},
+      {"narrow 16", 16, 5000, 2, [](int x, int) { return uint8_t(x < 15 ? 1 : 2); }},
+      {"narrow 17", 17, 5000, 2, [](int, int y) { return uint8_t(y % 500 < 250 ? 1 : 0); }},
+      {"noise in runs", 1000, 600, 8,
+       [&](int x, int) { return uint8_t(x % 400 < 350 ? 9 : random() % 256); }},
+  };
+  for (const auto& picture : pictures) {
+    const cDIB surface = Surface(picture.width, picture.height, picture.pixel);
+    for (const bool interlaced : {false, true}) {
+      std::vector<int> got;
+      for (const Code& code :
+           ReadCodes(JoinSubBlocks(Encode(surface, picture.m, interlaced)), picture.m)) {
+        got.push_back(code.value);
+      }
+      EXPECT_EQ(got, HashedDictionaryCodes(StoredPixels(surface, interlaced), picture.m))
+          << picture.name << (interlaced ? ", interlaced" : "");
+      ExpectRoundTrip(surface, picture.m, interlaced);
+    }
   }
 }
 

@@ -215,6 +215,36 @@ TEST(LzwEncoderChoices, ChoicesMakeTheStreamShorter) {
   ExpectOneOfTheChoices(image, DecodeOurs(image, 2, free));
 }
 
+TEST(LzwEncoderChoices, LongStringsPassedOverGiveTheBytesOfTheWalk) {
+  // Where no pixel offers a choice, long strings that repeat are passed over at once instead of
+  // walked through the trie; a copy of the pixels as the alternatives takes the walk every time.
+  std::mt19937 random(5);
+  Bytes runs;
+  while (runs.size() < 600000)
+    runs.resize(runs.size() + 1 + random() % 3000, uint8_t(random() % 3));
+  Bytes pattern;
+  for (int i = 0; i < 300000; ++i) pattern.push_back(uint8_t((i % 7 + i / 50000) % 4));
+  Bytes flatThenNoise(200000, 1);
+  for (int i = 0; i < 100000; ++i) flatThenNoise.push_back(uint8_t(random() % 4));
+  const Bytes* images[] = {&runs, &pattern, &flatThenNoise};
+  for (size_t k = 0; k < 3; ++k) {
+    const Bytes* pixels = images[k];
+    const Bytes walked = *pixels;
+    lzw_choices::ChoiceEncoder encoder;
+    for (const bool keepFull : {false, true}) {
+      Bytes passedOver, walkedThrough;
+      encoder.EncodeWithPlacedClears(passedOver, *pixels, *pixels, 2, keepFull);
+      encoder.EncodeWithPlacedClears(walkedThrough, *pixels, walked, 2, keepFull);
+      EXPECT_EQ(passedOver, walkedThrough)
+          << "image " << k << (keepFull ? ", full dictionaries kept" : "");
+    }
+    Bytes once;
+    encoder.Encode(once, *pixels, *pixels, 2);
+    const Image image{int(pixels->size()), 1, *pixels, *pixels};
+    EXPECT_EQ(DecodeOurs(image, 2, once), *pixels);
+  }
+}
+
 TEST(LzwEncoderChoices, EmptyImageAndBadArguments) {
   lzw_choices::ChoiceEncoder encoder;
   Bytes chain;

@@ -55,6 +55,20 @@ TEST(PaletteCompactionTest, GlobalPaletteKeepsOnlyUsedEntriesInOrder) {
   EXPECT_EQ(PixelsOf(full, 1), (Bytes{0, 1, 2, 3}));
 }
 
+TEST(PaletteCompactionTest, LongRunsAreMarkedAndRenumberedLikeSinglePixels) {
+  // Pieces of 64 pixels of one index, a piece with one other pixel at its end, and a tail.
+  Bytes pixels(200, 7);
+  pixels[127] = 2;
+  std::fill(pixels.begin() + 192, pixels.end(), 11);
+  cGIF gif;
+  GlobalDocument(gif, pixels, 16);
+  EXPECT_EQ(OptimizeGlobalPalette(gif), 13);
+  Bytes expected(200, 1);
+  expected[127] = 0;
+  std::fill(expected.begin() + 192, expected.end(), 2);
+  EXPECT_EQ(PixelsOf(gif, 1), expected);
+}
+
 TEST(PaletteCompactionTest, LocalPaletteOfOneUsedEntry) {
   cGIF gif;
   ASSERT_TRUE(gif.LoadFromStream(Animation(3, 1, {WithLocalPalette(Filled(0, 0, 3, 1, 0), 4)})));

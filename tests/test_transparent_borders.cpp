@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "animation_docs.h"
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
@@ -25,6 +27,18 @@ TEST(TransparentBordersTest, CropsAFrameToItsVisiblePixels) {
   EXPECT_TRUE(CropTransparentBorders(docs.after));
   ExpectFramesAfter(docs, {{{7, 8, 10, 12}}});
   EXPECT_EQ(PixelsOf(docs.after, 1), Bytes(12, 1));
+}
+
+TEST(TransparentBordersTest, WideFramesAreCutAtTheirVisiblePixelsExactly) {
+  // Rows searched eight pixels at a time: visible pixels just inside and outside those steps.
+  for (const auto& [x, y, w] :
+       {std::tuple{0, 0, 1}, {7, 3, 2}, {8, 9, 1}, {63, 1, 130}, {298, 9, 1}}) {
+    SCOPED_TRACE(::testing::Message() << x << "," << y << " width " << w);
+    Docs docs(Animation(300, 10, {Filled(0, 0, 300, 10, 1), Framed(0, 0, 300, 10, x, y, w, 1, 2)}));
+    EXPECT_TRUE(CropTransparentBorders(docs.after));
+    EXPECT_EQ(FrameRect(docs.after, 2), (Rect{x, y, x + w, y + 1}));
+    EXPECT_TRUE(LookTheSame(docs.before, docs.after));
+  }
 }
 
 TEST(TransparentBordersTest, FramesKeepTheirSizeWithoutATransparentBorderOrAsFirstFrame) {

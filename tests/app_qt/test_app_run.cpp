@@ -8,16 +8,18 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
+#include "../look_the_same.h"
 #include "app/app_error.h"
 #include "app/file_list_view.h"
 #include "app/form1.h"
 #include "app/run_results.h"
 #include "app/run_results_view.h"
+#include "app/tools/long_clip.h"
 #include "app_test_support.h"
 #include "gif/gif_document.h"
-#include "../look_the_same.h"
 
 using namespace lumatrim;
 using namespace lumatrim::testing;
@@ -72,6 +74,37 @@ class RunTest : public QObject {
   }
 
   void Start() { window_->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click(); }
+
+  // Runs what is given once the file whose progress shows is under way: the window's events are
+  // handled only while a file is reduced, so a zero timer set now fires during that file's work.
+  static void WhileTheFileIsReduced(const std::function<void()>& action) {
+    QTimer::singleShot(0, action);
+  }
+
+  // The folder holds the outputs of the inputs named and nothing else (no temporary file either),
+  // each under its own input's name and showing what that input shows.
+  static void ExpectWholeOutputsOf(const QString& folder, const QStringList& inputs) {
+    QStringList names;
+    for (const QString& input : inputs) {
+      names.append(QFileInfo(input).completeBaseName() + QStringLiteral("-reduced.gif"));
+    }
+    names.sort();
+    QCOMPARE(QDir(folder).entryList(
+                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             names);
+    const QString gifdiff = QStandardPaths::findExecutable(QStringLiteral("gifdiff"));
+    for (const QString& input : inputs) {
+      const QString output =
+          folder + u'/' + QFileInfo(input).completeBaseName() + QStringLiteral("-reduced.gif");
+      cGIF original, reduced;
+      QVERIFY(original.LoadFromFile(input.toStdString()));
+      QVERIFY2(reduced.LoadFromFile(output.toStdString()), qPrintable(output));
+      QVERIFY2(LookTheSame(original, reduced), qPrintable(output));
+      if (!gifdiff.isEmpty()) {
+        QCOMPARE(QProcess::execute(gifdiff, {"-w", "-B", input, output}), 0);
+      }
+    }
+  }
 
  private slots:
   void initTestCase() { IsolateSettings(settingsFolder_.path()); }
@@ -275,6 +308,145 @@ class RunTest : public QObject {
     }
     written.sort();
     QCOMPARE(written, (QStringList{"f1", "f2", "f3", "f4"}));
+  }
+
+  // Files added while a file is reduced, by a dropped folder swept inside the run, the file
+  // dialog or a drop between two files, are not reduced by this run, and no output replaces one
+  // of them, even when an item was removed meanwhile (the add-folder sweep leaves the pointer
+  // reset, so the list takes a Delete before the next file's hourglass).
+  void AddingDuringARunNeverLetsAnOutputReplaceAnAddedFile() {
+    for (const char* folder : {"in", "out", "more", "empty"}) QVERIFY(QDir().mkpath(Work(folder)));
+    const QStringList samples = {"ball-changed-area", "blink-repeated-frames",
+                                 "tiles-unused-palette", "stripes-local-palettes"};
+    for (int k = 0; k < samples.size(); ++k) {
+      QVERIFY(QFile::copy(Sample(qPrintable(samples[k] + ".gif")),
+                          Work(QStringLiteral("in/f%1.gif").arg(k + 1))));
+    }
+    QVERIFY(QFile::copy(Sample("sign-transparent-borders.gif"), Work("more/g.gif")));
+    // The user's own files under the names the last two outputs would take.
+    QVERIFY(QFile::copy(Sample("bars-unused-transparency.gif"), Work("out/f3-reduced.gif")));
+    QVERIFY(QFile::copy(Sample("quarters-interlaced-comments.gif"), Work("out/f4-reduced.gif")));
+    const QByteArray mine3 = ReadBytes(Work("out/f3-reduced.gif"));
+    const QByteArray mine4 = ReadBytes(Work("out/f4-reduced.gif"));
+    StartWindow(Work("out"));
+    for (int k = 1; k <= samples.size(); ++k) {
+      window_->Add(Work(QStringLiteral("in/f%1.gif").arg(k)));
+    }
+    auto* list = window_->findChild<FileListView*>(QStringLiteral("ListView1"));
+    prompter_.fileAnswers = {{Work("out/f3-reduced.gif")}};
+    prompter_.inputAnswers = {QStringLiteral("gif")};
+    prompter_.folderAnswers = {Work("empty")};
+    QStringList underWay;
+    bool betweenFiles = false;
+    onPump_ = [&] {
+      if (betweenFiles) {
+        betweenFiles = false;
+        QCOMPARE(window_->Pointer(), MousePointer::Default);
+        list->setCurrentItem(list->topLevelItem(4));  // more/g.gif
+        QTest::keyClick(list, Qt::Key_Delete);
+        window_->openPaths({Work("out/f4-reduced.gif")});
+        return;
+      }
+      const QString text = window_->ProgressText();
+      if (!text.startsWith(kProcessing) || underWay.contains(text)) return;
+      underWay.append(text);
+      if (underWay.size() == 1) {
+        WhileTheFileIsReduced([&] {
+          window_->openPaths({Work("more")});
+          window_->findChild<QPushButton*>(QStringLiteral("PushButton1"))->click();
+        });
+      } else if (underWay.size() == 2) {
+        WhileTheFileIsReduced([&] {
+          window_->findChild<QPushButton*>(QStringLiteral("PushButton3"))->click();
+          betweenFiles = true;
+        });
+      }
+    };
+    Start();
+
+    QCOMPARE(window_->Count(), 6);
+    QCOMPARE(window_->Text(6), Work("out/f4-reduced.gif"));
+    const QString refused = QStringLiteral(" (would replace an input of this run)");
+    QCOMPARE(prompter_.Messages(),
+             (QStringList{kErrorSaving + Work("out/f3-reduced.gif") + refused,
+                          kErrorSaving + Work("out/f4-reduced.gif") + refused, kDone}));
+    QCOMPARE(ReadBytes(Work("out/f3-reduced.gif")), mine3);
+    QCOMPARE(ReadBytes(Work("out/f4-reduced.gif")), mine4);
+    QCOMPARE(window_->LastResults().size(), samples.size());
+    QVERIFY(QFile::remove(Work("out/f3-reduced.gif")));
+    QVERIFY(QFile::remove(Work("out/f4-reduced.gif")));
+    ExpectWholeOutputsOf(Work("out"), {Work("in/f1.gif"), Work("in/f2.gif")});
+  }
+
+  // Closing the window ends the run wherever the close comes: before a file's progress shows,
+  // after it, while the file is reduced, inside a folder sweep started meanwhile, or while a
+  // file's message shows. Nothing is started after it and no message follows; the file in hand
+  // is finished whole, so every output there is shows its own input, and nothing else is left.
+  void ClosingDuringARunLeavesWholeOutputsOnly() {
+    QVERIFY(QDir().mkpath(Work("in")));
+    QVERIFY(QDir().mkpath(Work("more")));
+    QVERIFY(QFile::copy(Sample("ball-changed-area.gif"), Work("in/f1.gif")));
+    // Long enough that the close comes while the file is still being reduced.
+    QVERIFY(WriteLongClip(Work("in/f2.gif"), 300));
+    QVERIFY(WriteBytes(Work("in/f3.gif"), "not a picture"));
+    QVERIFY(QFile::copy(Sample("tiles-unused-palette.gif"), Work("in/f4.gif")));
+    QVERIFY(QFile::copy(Sample("blink-repeated-frames.gif"), Work("more/g.gif")));
+    enum class CloseAt { BeforeProgress, AfterProgress, WhileReduced, InASweep, InAMessage };
+    const struct {
+      CloseAt at;
+      QStringList reduced;
+    } cases[] = {
+        {CloseAt::BeforeProgress, {"f1"}},     {CloseAt::AfterProgress, {"f1"}},
+        {CloseAt::WhileReduced, {"f1", "f2"}}, {CloseAt::InASweep, {"f1", "f2"}},
+        {CloseAt::InAMessage, {"f1", "f2"}},
+    };
+    for (const auto& c : cases) {
+      const QString out = Work(QStringLiteral("out-%1").arg(int(c.at)));
+      QVERIFY(QDir().mkpath(out));
+      prompter_ = ScriptedPrompter();
+      StartWindow(out);
+      for (const char* name : {"in/f1.gif", "in/f2.gif", "in/f3.gif", "in/f4.gif"}) {
+        window_->Add(Work(name));
+      }
+      bool sweeping = false;
+      int pumps = 0;
+      onPump_ = [&] {
+        // Pumps 2k - 1 and 2k come before and after file k's progress is shown.
+        ++pumps;
+        const bool secondShown = pumps == 4;
+        if (sweeping) {
+          window_->close();
+        } else if (pumps == 3 && c.at == CloseAt::BeforeProgress) {
+          window_->close();
+        } else if (secondShown && c.at == CloseAt::AfterProgress) {
+          window_->close();
+        } else if (secondShown && c.at == CloseAt::WhileReduced) {
+          WhileTheFileIsReduced([&] { window_->close(); });
+        } else if (secondShown && c.at == CloseAt::InASweep) {
+          WhileTheFileIsReduced([&] {
+            sweeping = true;
+            window_->openPaths({Work("more")});
+          });
+        }
+      };
+      if (c.at == CloseAt::InAMessage) {
+        prompter_.onMessage = [&](const PromptCall&) { window_->close(); };
+      }
+      Start();
+
+      const QString what = QStringLiteral("closed at %1").arg(int(c.at));
+      QVERIFY2(!window_->Busy(), qPrintable(what));
+      QCOMPARE(prompter_.Messages(), c.at == CloseAt::InAMessage
+                                         ? QStringList{kErrorLoading + Work("in/f3.gif")}
+                                         : QStringList());
+      QStringList inputs;
+      for (const QString& name : c.reduced) inputs.append(Work("in/" + name + ".gif"));
+      ExpectWholeOutputsOf(out, inputs);
+      if (QTest::currentTestFailed()) {
+        qWarning("%s", qPrintable(what));
+        return;
+      }
+    }
   }
 
   // "Stop" ends the run once the file in hand is done, as any run ends; the next run starts anew.
