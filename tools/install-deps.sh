@@ -20,7 +20,7 @@ test=(
   "${run[@]}" "${package[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev gifsicle hyperfine time bc
-  python3-pil imagemagick ffmpeg chromium
+  python3-pil imagemagick ffmpeg chromium apache2-data
   clang libclang-rt-14-dev
   parallel python3
 )
