@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "app/form1.h"
@@ -21,13 +22,28 @@ class ResponsiveTest : public QObject {
   ScriptedPrompter prompter_;
   QString clip_;
   QString copy_;
+  // Called after each turn of the event loop that the run asks for (two a file: before its
+  // progress shows and after); events handled next are handled while the file is reduced.
+  std::function<void(int)> afterPump_;
+  int pumps_ = 0;
+
+  // Runs action while the first file of the run is being reduced, whatever the machine's speed.
+  void WhileTheFirstFileIsReduced(QObject* context, const std::function<void()>& action) {
+    pumps_ = 0;
+    afterPump_ = [context, action](int pump) {
+      if (pump == 2) QTimer::singleShot(0, context, action);
+    };
+  }
 
   std::unique_ptr<Form1> Window(const QString& output) {
     AppEnvironment environment;
     environment.appFolder = work_.path();
     environment.prompter = &prompter_;
     environment.desktopFolder = [this] { return work_.path() + u'/'; };
-    environment.pump = [] { QCoreApplication::processEvents(); };
+    environment.pump = [this] {
+      QCoreApplication::processEvents();
+      if (afterPump_) afterPump_(++pumps_);
+    };
     auto window = std::make_unique<Form1>(environment);
     window->startUp();
     QDir().mkpath(output);
@@ -47,6 +63,8 @@ class ResponsiveTest : public QObject {
   void init() {
     ClearSettings();
     prompter_ = ScriptedPrompter();
+    afterPump_ = nullptr;
+    pumps_ = 0;
   }
 
   // The longest time the event loop went without running a 5 ms timer while two copies of a
@@ -95,7 +113,7 @@ class ResponsiveTest : public QObject {
     window->Add(clip_);
     window->show();
     int countInRun = -1;
-    QTimer::singleShot(150, window.get(), [&] {
+    WhileTheFirstFileIsReduced(window.get(), [&] {
       window->SetPointer(MousePointer::Default);
       window->findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
       window->Add(QStringLiteral("/added/during/the/run.gif"));
@@ -116,7 +134,7 @@ class ResponsiveTest : public QObject {
     window->show();
     auto* stop = window->findChild<QPushButton*>(QStringLiteral("PushButton8"));
     bool enabled = false;
-    QTimer::singleShot(100, window.get(), [&] {
+    WhileTheFirstFileIsReduced(window.get(), [&] {
       enabled = stop->isEnabled();
       stop->click();
     });
@@ -141,19 +159,15 @@ class ResponsiveTest : public QObject {
     window->Add(clip_);
     window->Add(work_.path() + QStringLiteral("/second.gif"));
     window->show();
-    QTimer::singleShot(100, window.get(), [&] { window->close(); });
+    WhileTheFirstFileIsReduced(window.get(), [&] { window->close(); });
     window->findChild<QPushButton*>(QStringLiteral("PushButton2"))->click();
 
     QVERIFY(!window->Busy());
     QVERIFY(prompter_.Messages().isEmpty());
-    const QStringList written =
-        QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    QVERIFY2(written.isEmpty() || written == QStringList{"clip-600-reduced.gif"},
-             qPrintable(written.join(u' ')));
-    if (!written.isEmpty()) {
-      cGIF reread;
-      QVERIFY(reread.LoadFromFile((out + QStringLiteral("/clip-600-reduced.gif")).toStdString()));
-    }
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"clip-600-reduced.gif"});
+    cGIF reread;
+    QVERIFY(reread.LoadFromFile((out + QStringLiteral("/clip-600-reduced.gif")).toStdString()));
   }
 };
 
