@@ -78,10 +78,13 @@ class Compressor {
     for (;;) {
       size_t length = 0;
       int32_t last = root;
-      const int32_t code = Reused(at, root) ? chosen_.code : LongestMatch(at, root, length, last);
+      int32_t code = 0;
       if (Reused(at, root)) {
+        code = chosen_.code;
         length = chosen_.length;
         last = chosen_.last;
+      } else {
+        code = LongestMatch(at, root, length, last);
       }
       chosen_.valid = false;
       Emit(code);
