@@ -58,6 +58,9 @@ struct LoadDamage {
   // Frames of those held short on the screen too: they would have held millions of pixels of
   // index 0 past their data (see HeldFrameSize).
   std::vector<int16_t> framesHeldShort;
+  // Frames that alone need more than the memory budget: they are held without pixels, so that a
+  // reduction of the document would lose their pictures.
+  int64_t framesOverBudget = 0;
 };
 
 class cGIF {

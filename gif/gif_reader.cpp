@@ -263,6 +263,7 @@ bool cGIF::ReadStream(std::span<const uint8_t> Stream) {
   if (state.framesReplaced) note("images past 32767 replaced the last frame");
   if (state.commentsLeftOut) note("comments past 32767 in one place were left out");
   loadDamage_.endsEarly = !state.sawTrailer;
+  loadDamage_.framesOverBudget = state.framesLeftEmpty;
   if (framesCount_ > 0) NoteDamage();
   return framesCount_ > 0;
 }

@@ -78,6 +78,13 @@ bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& op
     reduced.reason = oGIF.LoadError();
     return false;
   }
+  if (oGIF.Damage().framesOverBudget > 0) {
+    // Held without its pixels, such a frame would come out empty: the output would not show
+    // what the input shows.
+    reduced.reason = "over the memory budget: a frame alone needs more than " +
+                     std::to_string(options.memoryBudget >> 20) + " MiB";
+    return false;
+  }
   reduced.note = oGIF.LoadNote();
   reduced.cutShort = oGIF.Damage().endsEarly;
   reduced.framesCutAtBadCode = !oGIF.Damage().framesCutAtBadCode.empty();

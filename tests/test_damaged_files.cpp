@@ -204,6 +204,36 @@ TEST_F(DamagedFilesCommandTest, VerifyOfAFrameCutAtABadCodeSaysItHoldsForThisRea
   EXPECT_NE(line.value("note", "").find("some decoders read on"), std::string::npos) << line;
 }
 
+// A frame that alone needs more than the budget is held without pixels; reduced, it would come
+// out empty, so the file is refused, whichever frame it is, by default and with --best.
+TEST(BestWithinBudgetTest, AFrameOverTheBudgetRefusesTheFileInsteadOfLosingItsPicture) {
+  Bytes pixels(600 * 600);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t((i * 7 + i / 600) % 4);
+  for (const bool bigFirst : {true, false}) {
+    Bytes file = Header(600, 600, 0x81);
+    ColorTable(file, 4);
+    if (!bigFirst) Image(file, 0, 0, 2, 2, 0, UncompressedCodes(Bytes(4, 1)));
+    Image(file, 0, 0, 600, 600, 0, UncompressedCodes(pixels));
+    if (bigFirst) Image(file, 0, 0, 2, 2, 0, UncompressedCodes(Bytes(4, 1)));
+    file.push_back(0x3B);
+    for (const bool best : {false, true}) {
+      SCOPED_TRACE(std::string(bigFirst ? "large frame first" : "large frame last") +
+                   (best ? ", --best" : ""));
+      ReductionOptions options;
+      options.best = best;
+      options.memoryBudget = 256 << 10;  // less than the large frame's 360,000 pixels
+      cGIF doc;
+      const ReducedBytes reduced = ReduceBytes(doc, file, options);
+      EXPECT_EQ(reduced.status, ReductionStatus::NotLoaded);
+      EXPECT_EQ(reduced.reason, "over the memory budget: a frame alone needs more than 0 MiB");
+      EXPECT_TRUE(reduced.bytes.empty());
+      options.memoryBudget = 64 << 20;
+      cGIF roomy;
+      EXPECT_EQ(ReduceBytes(roomy, file, options).status, ReductionStatus::Reduced);
+    }
+  }
+}
+
 TEST(BestWithinBudgetTest, BestThatCannotWorkWithinTheBudgetReducesAsByDefault) {
   // One 600 x 600 frame of varied pixels.
   Bytes pixels(600 * 600);
