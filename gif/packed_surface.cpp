@@ -37,7 +37,9 @@ PackedSurface PackedSurface::Pack(const cDIB& surface) {
 }
 
 void PackedSurface::SetPalette(std::span<const uint8_t> palette) {
-  std::memcpy(table_.data(), palette.data(), std::min(palette.size() / 4 * 4, table_.size()));
+  // Nothing packed, or no table (more than 8 bits a pixel): nothing to set.
+  const size_t bytes = std::min(palette.size() / 4 * 4, table_.size());
+  if (bytes > 0) std::memcpy(table_.data(), palette.data(), bytes);
 }
 
 void PackedSurface::UnpackTo(cDIB& surface) const {

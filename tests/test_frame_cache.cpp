@@ -153,6 +153,11 @@ TEST(FrameCacheTest, ANewPaletteAloneNeitherUnpacksNorLosesItself) {
     EXPECT_EQ(got[6], 100) << "frame " << n;
   }
   EXPECT_EQ(PixelsOf(gif, 5)[0], 2);
+
+  // Nothing packed (a frame without pixels) has no table to set.
+  PackedSurface nothing;
+  nothing.SetPalette(table);
+  EXPECT_FALSE(nothing.HasPixels());
 }
 
 TEST(FrameCacheTest, FramesUnpackedIntoSparesOfOtherFramesAreExact) {
