@@ -214,10 +214,9 @@ void DropIntoPrevious(cGIF& gif, int16_t n) {
 // Whether frame next draws a colour wherever area of the screen now shows one: then clearing
 // that area before next is drawn changes nothing that is seen.
 bool Covers(const cGIF& gif, const Canvas& screen, const Rect& area, int16_t next) {
-  const PixelView image = MapDIBPixels(gif.FrameDIBXOR(next));
-  if (gif.FrameDIBXOR(next)->BPP() != 8 || gif.FrameDIBXOR(next)->lpBits() == nullptr) {
-    return false;
-  }
+  const std::shared_ptr<const cDIB> surface = gif.FrameDIBXOR(next);
+  if (surface->BPP() != 8 || surface->lpBits() == nullptr) return false;
+  const PixelView image = MapDIBPixels(surface);
   const Rect frame = Geometry(gif).Frame(next);
   const bool transparent = gif.FrameUseTransparentColor(next);
   const uint8_t t = gif.FrameTransparentColorIndex(next);
