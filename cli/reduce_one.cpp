@@ -79,29 +79,26 @@ void Deliver(const BatchInput& input, std::optional<InputFile>& file,
   }
 }
 
-// The input's bytes: standard input's, or the file's (kept open, so that an in-place run can ask
-// whether it changed meanwhile).
-std::optional<std::vector<uint8_t>> ReadInput(const BatchInput& input,
-                                              const ReduceSettings& settings,
-                                              std::span<const uint8_t> standardInput,
-                                              std::optional<InputFile>& file,
-                                              FileOutcome& outcome) {
+// Reduces standard input's bytes, or the file's (kept open, so that an in-place run can ask
+// whether it changed meanwhile, and its bytes can be read again where they are needed).
+ReducedBytes ReduceInput(cGIF& gif, const BatchInput& input, const ReduceSettings& settings,
+                         std::span<const uint8_t> standardInput, std::optional<InputFile>& file,
+                         FileOutcome& outcome) {
   if (input.path == kStandardStream) {
-    return std::vector<uint8_t>(standardInput.begin(), standardInput.end());
+    outcome.result.bytesIn = standardInput.size();
+    return ReduceBytes(gif, standardInput, settings.options, input.output.refusal);
   }
   Result<InputFile> opened = InputFile::Open(input.path);
   if (!opened) {
-    outcome.result.reason = opened.reason();
-    return std::nullopt;
+    ReducedBytes reduced;
+    reduced.reason = opened.reason();
+    return reduced;
   }
   file.emplace(std::move(*opened));
-  Result<GifFileBytes> read = ReadGifFile(*file, settings.options.memoryBudget);
-  if (!read) {
-    outcome.result.reason = read.reason();
-    return std::nullopt;
-  }
-  outcome.result.inputChanged = read->changedWhileRead;
-  return std::move(read->bytes);
+  ReducedBytes reduced = ReduceOpenFile(gif, *file, settings.options, input.output.refusal);
+  outcome.result.bytesIn = reduced.bytesRead;
+  outcome.result.inputChanged = reduced.inputChanged;
+  return reduced;
 }
 
 }  // namespace
@@ -119,19 +116,8 @@ FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
     return outcome;
   }
   std::optional<InputFile> file;
-  std::optional<std::vector<uint8_t>> bytes =
-      ReadInput(input, settings, standardInput, file, outcome);
-  if (!bytes) return outcome;
-  outcome.result.bytesIn = bytes->size();
-
   cGIF gif;
-  // A file's bytes can be read again where they are needed after all, so they go once loaded;
-  // standard input's are held for the batch anyway, and a file that changed while it was read
-  // would not read the same.
-  const bool canReadAgain = file.has_value() && !outcome.result.inputChanged;
-  ReducedBytes reduced =
-      canReadAgain ? ReduceBytesLettingInputGo(gif, *bytes, settings.options, input.output.refusal)
-                   : ReduceBytes(gif, *bytes, settings.options, input.output.refusal);
+  ReducedBytes reduced = ReduceInput(gif, input, settings, standardInput, file, outcome);
   outcome.result.status = reduced.status;
   outcome.result.reason = reduced.reason;
   outcome.result.note = reduced.note;
@@ -140,16 +126,21 @@ FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
   if (outcome.result.inputChanged) AddNote(outcome.result.note, kInputChangedNote);
   if (reduced.status != ReductionStatus::Reduced) return outcome;
   outcome.bytesReduced = reduced.bytes.size();
+
+  // A file's bytes are not held while it is reduced: they are read again where they are needed.
+  std::vector<uint8_t> fileBytes;
   const bool inputNeeded = settings.verify || reduced.bytes.size() >= outcome.result.bytesIn;
-  if (bytes->size() != outcome.result.bytesIn && inputNeeded) {
-    if (Status again = file->ReadAgain(*bytes); !again) {
+  if (file && inputNeeded) {
+    if (Status again = file->ReadAgain(fileBytes); !again) {
       Fail(outcome, again.reason());
       return outcome;
     }
   }
+  const std::span<const uint8_t> inputBytes =
+      file ? std::span<const uint8_t>(fileBytes) : standardInput;
 
   if (settings.verify) {
-    outcome.verification = Verify(*bytes, reduced.bytes, settings.options.memoryBudget);
+    outcome.verification = Verify(inputBytes, reduced.bytes, settings.options.memoryBudget);
     // Both are played as this program reads them; a frame cut at a bad code may show more in
     // a decoder that reads on, and "the same" then holds for this reading only.
     if (outcome.verification->outcome == PlaybackComparison::Same && reduced.framesCutAtBadCode) {
@@ -163,7 +154,7 @@ FileOutcome ReduceOne(const BatchInput& input, const ReduceSettings& settings,
       return outcome;
     }
   }
-  Deliver(input, file, *bytes, reduced.bytes, settings, outcome);
+  Deliver(input, file, inputBytes, reduced.bytes, settings, outcome);
   return outcome;
 }
 

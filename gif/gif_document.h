@@ -73,6 +73,12 @@ class cGIF {
   // Reading (lenient: once the header is accepted, nothing stops the load but the end of data).
   bool LoadFromFile(const std::string& Filename);
   bool LoadFromStream(std::span<const uint8_t> Stream);
+  // Reads an open file from its start a piece at a time, so that its bytes are not held beside
+  // its frames; a file larger than the memory budget is refused, as by ReadGifFile. A file that
+  // ends before the size it had when opened is read as far as it goes. The pieces are large
+  // enough that reads are few, and small beside the frames of a file worth reading this way.
+  static constexpr uint64_t kReadPieceBytes = 1u << 20;
+  bool LoadFromOpenFile(InputFile& file, uint64_t pieceBytes = kReadPieceBytes);
   // Writing: the whole file or nothing. Only a regular file (or nothing) at Filename is replaced.
   bool Save(const std::string& Filename);
   // Writes one frame's image data: the LZW minimum code size byte and the data sub-blocks,
@@ -247,6 +253,8 @@ class cGIF {
   // Why the last load answered false ("not a GIF file", "not a regular file", the system's
   // error text...). Loading never throws: every failure is an answer of false and a reason.
   const std::string& LoadError() const { return loadError_; }
+  // The bytes the last load read.
+  size_t LoadedBytes() const { return loadedBytes_; }
   // What the last successful load left out, if anything (frames too large to hold, comments
   // past the 16-bit count); empty when the document holds all of the file.
   const std::string& LoadNote() const { return loadNote_; }
@@ -303,7 +311,8 @@ class cGIF {
 
   // Reader helpers (gif_reader.cpp).
   struct ReadState;
-  bool ReadStream(std::span<const uint8_t> Stream);
+  bool Load(ReadState& state);
+  bool ReadStream(ReadState& state);
   void ReadImage(ReadState& state);
   void ReadDescriptor(ReadState& state, Frame& frame);
   void pvLoadFrameImage(int16_t nFrame, uint8_t codeSize, std::span<const uint8_t> data);

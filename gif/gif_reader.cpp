@@ -37,9 +37,18 @@ bool IsGifHeader(std::span<const std::byte> bytes) {
 
 }  // namespace
 
-// Everything the reader keeps between blocks; none of it outlives the load.
+// Everything the reader keeps between blocks; none of it outlives the load. The stream is a
+// whole file in memory, or an open file read a piece at a time: then only the bytes from the
+// block in hand on are held, so that a long file's bytes and its frames are never held at once.
 struct cGIF::ReadState {
-  std::span<const uint8_t> stream;
+  // The stream's bytes from windowStart on, as far as they are read.
+  std::span<const uint8_t> window;
+  uint64_t windowStart = 0;
+  InputFile* file = nullptr;  // where more bytes come from, or none: window is the whole stream
+  std::vector<uint8_t> read;  // the window's bytes when they come from file
+  uint64_t fileLeft = 0;      // bytes of file not yet read, of the size it had when opened
+  std::string readError;      // why file could not be read to its end
+  bool headerAccepted = false;
   size_t position = 0;
   int16_t imageCount = 0;
   // Block size, flags, delay (2 bytes) and transparent index of the last graphic control block.
@@ -57,10 +66,40 @@ struct cGIF::ReadState {
   // many damaged frames must not cost more than one may.
   uint64_t shownFillLeft = kMaxShownFillPixels;
 
-  uint8_t ByteAt(size_t i) const { return i < stream.size() ? stream[i] : 0; }
+  uint64_t piece = 0;  // the bytes read from file at a time
+  size_t End() const { return size_t(windowStart + window.size()); }
+  // The stream's size, as far as it is known: a file's size when it was opened.
+  uint64_t Size() const { return file != nullptr ? file->size() : window.size(); }
+
+  // Whether the stream holds byte i (at or after the position), reading on in the file if need
+  // be; what comes before the position is let go then.
+  bool Holds(size_t i) {
+    if (i < End()) return true;
+    while (file != nullptr && i >= End() && fileLeft > 0 && readError.empty()) ReadMore(i);
+    return i < End();
+  }
+
+  void ReadMore(size_t needed) {
+    const size_t done = std::min(position, End()) - size_t(windowStart);
+    read.erase(read.begin(), read.begin() + std::ptrdiff_t(done));
+    windowStart += done;
+    window = read;
+    const uint64_t asked = std::min(fileLeft, std::max<uint64_t>(piece, needed + 1 - End()));
+    const size_t before = read.size();
+    if (Status got = file->ReadInto(read, asked); !got) readError = got.reason();
+    const size_t got = read.size() - before;
+    // A file that ends before the size it had is read as far as it goes.
+    fileLeft = got < asked ? 0 : fileLeft - got;
+    window = read;
+  }
+
+  // The reader never looks back past the position, so what was let go is never asked for.
+  uint8_t ByteAt(size_t i) {
+    return i >= windowStart && Holds(i) ? window[i - size_t(windowStart)] : 0;
+  }
 
   // Copies n bytes from the position; bytes past the end of the data read as 0.
-  void Copy(uint8_t* out, size_t n) const {
+  void Copy(uint8_t* out, size_t n) {
     for (size_t i = 0; i < n; ++i) out[i] = ByteAt(position + i);
   }
 
@@ -69,23 +108,25 @@ struct cGIF::ReadState {
     data.clear();
     // Sizing the whole chain first saves growing the buffer 255 bytes at a time.
     size_t total = 0;
-    for (size_t at = position; at < stream.size() && stream[at] != 0; at += stream[at] + 1u) {
-      total += stream[at];
+    for (size_t at = position; Holds(at) && ByteAt(at) != 0; at += ByteAt(at) + 1u) {
+      total += ByteAt(at);
     }
-    data.reserve(std::min(total, stream.size()));
-    while (position < stream.size() && stream[position] != 0) {
-      const size_t count = stream[position];
+    data.reserve(total);
+    while (Holds(position) && ByteAt(position) != 0) {
+      const size_t count = ByteAt(position);
       const size_t first = position + 1;
-      const size_t last = std::min(first + count, stream.size());
-      data.insert(data.end(), stream.begin() + std::ptrdiff_t(std::min(first, last)),
-                  stream.begin() + std::ptrdiff_t(last));
+      Holds(first + count - 1);
+      const size_t last = std::min(first + count, End());
+      const auto begin = window.begin() - std::ptrdiff_t(windowStart);
+      data.insert(data.end(), begin + std::ptrdiff_t(std::min(first, last)),
+                  begin + std::ptrdiff_t(last));
       position += count + 1;
     }
-    chainCutOff = position >= stream.size();
+    chainCutOff = !Holds(position);
   }
 
   void SkipSubBlocks() {
-    while (position < stream.size() && stream[position] != 0) position += stream[position] + 1u;
+    while (Holds(position) && ByteAt(position) != 0) position += ByteAt(position) + 1u;
   }
 
   // Reads a colour table of entries into a palette store (file order red, green, blue).
@@ -151,13 +192,36 @@ bool cGIF::LoadFromFile(const std::string& Filename) {
 }
 
 bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
+  ReadState state;
+  state.window = Stream;
+  if (Load(state)) return true;
+  if (loadError_.empty()) {
+    loadError_ = IsGifHeader(std::as_bytes(Stream)) ? "no image in the file" : "not a GIF file";
+  }
+  return false;
+}
+
+bool cGIF::LoadFromOpenFile(InputFile& file, uint64_t pieceBytes) {
+  ReadState state;
+  state.file = &file;
+  state.piece = std::max<uint64_t>(pieceBytes, 1);
+  state.fileLeft = file.size();
+  if (Load(state)) return true;
+  if (!state.readError.empty()) {
+    Destroy();
+    loadError_ = state.readError;
+  } else if (loadError_.empty()) {
+    loadError_ = state.headerAccepted ? "no image in the file" : "not a GIF file";
+  }
+  return false;
+}
+
+bool cGIF::Load(ReadState& state) {
   saveError_.clear();
-  loadedBytes_ = Stream.size();
   try {
-    if (ReadStream(Stream)) return true;
-    if (loadError_.empty()) {
-      loadError_ = IsGifHeader(std::as_bytes(Stream)) ? "no image in the file" : "not a GIF file";
-    }
+    const bool loaded = ReadStream(state) && state.readError.empty();
+    loadedBytes_ = state.End();
+    return loaded;
   } catch (const std::bad_alloc&) {
     Destroy();
     loadError_ = "out of memory";
@@ -204,20 +268,23 @@ void cGIF::ReadExtension(ReadState& state) {
 }
 
 // The load proper; LoadFromStream turns what it throws into an answer.
-bool cGIF::ReadStream(std::span<const uint8_t> Stream) {
+bool cGIF::ReadStream(ReadState& state) {
   Destroy();
   loadError_.clear();
   loadNote_.clear();
   loadDamage_ = LoadDamage{};
-  if (Stream.size() < 6) return false;
-  if (std::memcmp(Stream.data(), "GIF", 3) != 0) return false;
-  if (std::memcmp(Stream.data() + 3, "87a", 3) != 0 &&
-      std::memcmp(Stream.data() + 3, "89a", 3) != 0) {
+  uint8_t header[6];
+  state.Copy(header, sizeof header);
+  if (!state.Holds(5) || !IsGifHeader(std::as_bytes(std::span(header)))) return false;
+  state.headerAccepted = true;
+  // A file larger than the budget is refused unread: where its output is checked or larger,
+  // its bytes are held whole.
+  if (state.file != nullptr && state.file->size() > memoryBudget_) {
+    loadError_ = "over the memory budget: the file alone is " +
+                 std::to_string(state.file->size() >> 20) + " MiB";
     return false;
   }
 
-  ReadState state;
-  state.stream = Stream;
   state.position = 6;
   state.Copy(screen_.data(), screen_.size());
   state.position = 13;
@@ -230,13 +297,13 @@ bool cGIF::ReadStream(std::span<const uint8_t> Stream) {
     state.ReadColorTable(globalPalette_, globalPaletteEntries_);
   }
 
-  while (state.position < Stream.size()) {
-    const uint8_t introducer = Stream[state.position];
+  while (state.Holds(state.position)) {
+    const uint8_t introducer = state.ByteAt(state.position);
     if (introducer == kExtensionIntroducer) {
       ReadExtension(state);
     } else if (introducer == kImageSeparator) {
       ReadImage(state);
-      if (progress_) progress_(double(state.position) / double(state.stream.size()));
+      if (progress_) progress_(double(state.position) / double(state.Size()));
       if (state.overBudget) {
         Destroy();
         loadError_ = "over the memory budget: its frames need more than " +

@@ -1,8 +1,10 @@
 #include "reduction/reduce_file.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "best/smallest.h"
+#include "files/input_file.h"
 #include "files/whole_file.h"
 #include "gif/frame_numbers.h"
 
@@ -60,19 +62,20 @@ BestPlan PlanBest(const cGIF& oGIF, std::span<const uint8_t> input, uint64_t bud
   return plan;
 }
 
-// Loads input into oGIF; false, with the reason in reduced, when it is not a GIF it can read.
-bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
-          ReducedBytes& reduced) {
+// Loads a file into oGIF with read; false, with the reason in reduced, when it is not a GIF it
+// can read.
+bool Load(cGIF& oGIF, bool empty, const std::function<bool()>& read,
+          const ReductionOptions& options, ReducedBytes& reduced) {
   oGIF.MemoryBudget(options.memoryBudget);
   oGIF.Workers(options.workers);
-  if (input.empty()) {
+  if (empty) {
     reduced.reason = "the file is empty";
     return false;
   }
   if (options.progress) {
     oGIF.ProgressReport([&](double f) { ReportProgress(options, kLoadShare * f); });
   }
-  const bool loaded = oGIF.LoadFromStream(input);
+  const bool loaded = read();
   oGIF.ProgressReport({});
   if (!loaded) {
     reduced.reason = oGIF.LoadError();
@@ -91,15 +94,22 @@ bool Load(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& op
   return true;
 }
 
-// Loads input, then answers whether its output may be made; a refusal comes after the load, so
+// Loads a file, then answers whether its output may be made; a refusal comes after the load, so
 // that the answer still says whether the input is a GIF.
-bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
-                       const std::string& refusal, ReducedBytes& reduced) {
-  if (!Load(oGIF, input, options, reduced)) return false;
+bool LoadUnlessRefused(cGIF& oGIF, bool empty, const std::function<bool()>& read,
+                       const ReductionOptions& options, const std::string& refusal,
+                       ReducedBytes& reduced) {
+  if (!Load(oGIF, empty, read, options, reduced)) return false;
   if (refusal.empty()) return true;
   reduced.status = ReductionStatus::NotSaved;
   reduced.reason = refusal;
   return false;
+}
+
+bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
+                       const std::string& refusal, ReducedBytes& reduced) {
+  return LoadUnlessRefused(
+      oGIF, input.empty(), [&] { return oGIF.LoadFromStream(input); }, options, refusal, reduced);
 }
 
 // --best within the memory budget: the screen is played only where it fits beside the rest, a
@@ -136,19 +146,16 @@ void Reduce(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& 
 }
 
 // Reads inputPath and reduces it, unless refusal says why its output may not be written (the
-// file is still loaded, so that the answer says whether it is a GIF). The input's bytes are let
-// go on return, before the output is written.
+// file is still loaded, so that the answer says whether it is a GIF).
 ReducedBytes ReadAndReduce(cGIF& oGIF, const std::string& inputPath, const std::string& refusal,
-                           const ReductionOptions& options, ReductionResult& result) {
-  ReducedBytes reduced;
-  Result<GifFileBytes> input = ReadGifFile(inputPath, options.memoryBudget);
-  if (!input) {
-    reduced.reason = input.reason();
+                           const ReductionOptions& options) {
+  Result<InputFile> file = InputFile::Open(inputPath);
+  if (!file) {
+    ReducedBytes reduced;
+    reduced.reason = file.reason();
     return reduced;
   }
-  result.bytesIn = input->bytes.size();
-  result.inputChanged = input->changedWhileRead;
-  return ReduceBytesLettingInputGo(oGIF, input->bytes, options, refusal);
+  return ReduceOpenFile(oGIF, *file, options, refusal);
 }
 
 }  // namespace
@@ -162,14 +169,30 @@ ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
   return reduced;
 }
 
-ReducedBytes ReduceBytesLettingInputGo(cGIF& oGIF, std::vector<uint8_t>& input,
-                                       const ReductionOptions& options,
-                                       const std::string& refusal) {
-  ReducedBytes reduced;
-  if (LoadUnlessRefused(oGIF, input, options, refusal, reduced)) {
-    if (!options.best) std::vector<uint8_t>().swap(input);
-    Reduce(oGIF, input, options, reduced);
+ReducedBytes ReduceOpenFile(cGIF& oGIF, InputFile& file, const ReductionOptions& options,
+                            const std::string& refusal) {
+  if (options.best) {
+    // --best weighs its outputs against fresh copies loaded from the input's bytes.
+    Result<GifFileBytes> input = ReadGifFile(file, options.memoryBudget);
+    if (!input) {
+      ReducedBytes reduced;
+      reduced.reason = input.reason();
+      return reduced;
+    }
+    ReducedBytes reduced = ReduceBytes(oGIF, input->bytes, options, refusal);
+    reduced.bytesRead = input->bytes.size();
+    reduced.inputChanged = input->changedWhileRead;
+    return reduced;
   }
+  ReducedBytes reduced;
+  if (LoadUnlessRefused(
+          oGIF, file.size() == 0, [&] { return oGIF.LoadFromOpenFile(file); }, options, refusal,
+          reduced)) {
+    Reduce(oGIF, {}, options, reduced);
+  }
+  // The reader stops at the trailer: the file's size is what it read, unless the file changed.
+  reduced.inputChanged = file.ChangedSinceOpened();
+  reduced.bytesRead = reduced.inputChanged ? oGIF.LoadedBytes() : file.size();
   return reduced;
 }
 
@@ -177,7 +200,9 @@ ReductionResult ReduceFile(cGIF& oGIF, const std::string& inputPath, const Plann
                            const ReductionOptions& options) {
   ReductionResult result;
   result.outputPath = output.path;
-  const ReducedBytes reduced = ReadAndReduce(oGIF, inputPath, output.refusal, options, result);
+  const ReducedBytes reduced = ReadAndReduce(oGIF, inputPath, output.refusal, options);
+  result.bytesIn = reduced.bytesRead;
+  result.inputChanged = reduced.inputChanged;
   result.status = reduced.status;
   result.reason = reduced.reason;
   result.note = reduced.note;

@@ -31,6 +31,11 @@ struct ReducedBytes {
   // Some frame of the input is cut at a code that can't be decoded: the output shows the input
   // as it reads here, and decoders that read on may show more of the input.
   bool framesCutAtBadCode = false;
+  // Of an input read from a file: the bytes read, and whether the file's size or time changed
+  // while it was read (the output shows what was read, which may be neither the old file nor
+  // the new one).
+  uint64_t bytesRead = 0;
+  bool inputChanged = false;
 };
 
 // Loads input into oGIF and reduces it with options. A refusal (why the output may not be made)
@@ -38,13 +43,11 @@ struct ReducedBytes {
 ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal = {});
 
-// As ReduceBytes, for an input the caller can do without: once the document is loaded, the
-// input's memory goes back (input is left empty) unless the reduction still needs it (--best
-// weighs its outputs against the input). A long animation then never holds its file's bytes,
-// its frames and its output at once.
-ReducedBytes ReduceBytesLettingInputGo(cGIF& oGIF, std::vector<uint8_t>& input,
-                                       const ReductionOptions& options,
-                                       const std::string& refusal = {});
+// As ReduceBytes, for an open file, read from its start: a piece at a time (its bytes are never
+// held beside its frames), or whole for --best. Neither way are its bytes held once it is
+// reduced: a caller that needs them reads the file again.
+ReducedBytes ReduceOpenFile(cGIF& oGIF, InputFile& file, const ReductionOptions& options,
+                            const std::string& refusal = {});
 
 struct ReductionResult {
   ReductionStatus status = ReductionStatus::NotLoaded;

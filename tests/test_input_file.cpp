@@ -87,18 +87,21 @@ TEST_F(InputFileTest, AnInputLetGoIsReadAgainOnlyAsItWas) {
   ASSERT_TRUE(read);
   const std::vector<uint8_t> original = read->bytes;
 
-  // The default reduction lets the input go once loaded, and makes the same bytes.
-  cGIF doc;
-  const ReducedBytes kept = ReduceBytes(doc, original, {});
-  const ReducedBytes letGo = ReduceBytesLettingInputGo(doc, read->bytes, {});
-  EXPECT_TRUE(read->bytes.empty());
-  EXPECT_EQ(letGo.bytes, kept.bytes);
-  // --best still needs it.
-  std::vector<uint8_t> forBest = original;
-  ReductionOptions best;
-  best.best = true;
-  EXPECT_EQ(ReduceBytesLettingInputGo(doc, forBest, best).status, ReductionStatus::Reduced);
-  EXPECT_EQ(forBest, original);
+  // Reduced from the open file, by default and with --best, it makes the same bytes as from
+  // its bytes in memory, and holds none of them after.
+  for (const bool best : {false, true}) {
+    ReductionOptions options;
+    options.best = best;
+    cGIF fromBytes, fromFile;
+    const ReducedBytes whole = ReduceBytes(fromBytes, original, options);
+    Result<InputFile> reopened = InputFile::Open(input.string());
+    ASSERT_TRUE(reopened);
+    const ReducedBytes piecewise = ReduceOpenFile(fromFile, *reopened, options);
+    EXPECT_EQ(piecewise.bytes, whole.bytes) << best;
+    EXPECT_EQ(piecewise.note, whole.note) << best;
+    EXPECT_EQ(piecewise.bytesRead, original.size()) << best;
+    EXPECT_FALSE(piecewise.inputChanged);
+  }
 
   std::vector<uint8_t> again;
   ASSERT_TRUE(file->ReadAgain(again));
@@ -109,6 +112,50 @@ TEST_F(InputFileTest, AnInputLetGoIsReadAgainOnlyAsItWas) {
   EXPECT_FALSE(changed);
   EXPECT_EQ(changed.reason(), "the file changed while it was reduced");
   EXPECT_TRUE(again.empty());
+}
+
+// Read a piece at a time, every file loads as it does whole, whatever the pieces: blocks, colour
+// tables and sub-block chains cut at any byte, files cut short and damaged files included.
+TEST_F(InputFileTest, AFileReadInPiecesLoadsAsWhenReadWhole) {
+  std::vector<fs::path> files = testing::RealFiles();
+  for (const char* folder : {"conformance", "crashers"}) {
+    for (const auto& entry : fs::directory_iterator(fs::path(LUMATRIM_TEST_DATA) / folder)) {
+      if (entry.path().extension() == ".gif") files.push_back(entry.path());
+    }
+  }
+  const auto saved = [](cGIF& doc) {
+    std::vector<uint8_t> out;
+    doc.SaveToMemoryLettingFramesGo(out);
+    return out;
+  };
+  for (const fs::path& path : files) {
+    const std::vector<uint8_t> bytes = testing::ReadBytes(path);
+    cGIF whole;
+    const bool loaded = whole.LoadFromStream(bytes);
+    const std::vector<uint8_t> wholeSaved = loaded ? saved(whole) : std::vector<uint8_t>();
+    // One byte a read costs a call each: only small files are read that way.
+    for (const uint64_t piece : {uint64_t(1), uint64_t(7), uint64_t(4096), cGIF::kReadPieceBytes}) {
+      if (piece == 1 && bytes.size() > 65536) continue;
+      Result<InputFile> file = InputFile::Open(path.string());
+      ASSERT_TRUE(file);
+      cGIF piecewise;
+      ASSERT_EQ(piecewise.LoadFromOpenFile(*file, piece), loaded) << path << " " << piece;
+      EXPECT_EQ(piecewise.LoadError(), whole.LoadError()) << path << " " << piece;
+      EXPECT_EQ(piecewise.LoadNote(), whole.LoadNote()) << path << " " << piece;
+      if (loaded) {
+        EXPECT_EQ(saved(piecewise), wholeSaved) << path << " " << piece;
+      }
+    }
+  }
+
+  // Larger than the budget: refused unread, as a whole read refuses it.
+  Result<InputFile> file =
+      InputFile::Open((testing::RealFilesFolder() / "pillow-chi.gif").string());
+  ASSERT_TRUE(file);
+  cGIF small;
+  small.MemoryBudget(1000);
+  EXPECT_FALSE(small.LoadFromOpenFile(*file));
+  EXPECT_EQ(small.LoadError(), "over the memory budget: the file alone is 0 MiB");
 }
 
 TEST_F(InputFileTest, ReductionTellsHowFarAFileHasCome) {
