@@ -18,6 +18,9 @@ namespace {
 
 using namespace mGIFOptimizer;
 
+// How far the file has come once its own output is written; the other ways follow.
+constexpr double kWrittenShare = 0.9;
+
 struct Optimized {
   DocumentAlternatives alternatives;
   bool paletteFull = false;
@@ -49,13 +52,13 @@ Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool gro
   return Optimized{std::move(frames.alternatives), frames.paletteFull};
 }
 
-// The document loaded afresh from input, with the budget and threads of options; nothing when
-// it does not load.
-std::unique_ptr<cGIF> LoadAgain(std::span<const uint8_t> input, const ReductionOptions& options) {
+// The document loaded afresh, with the budget and threads of options; nothing when it does not
+// load.
+std::unique_ptr<cGIF> LoadAgain(const InputLoader& loadInput, const ReductionOptions& options) {
   auto doc = std::make_unique<cGIF>();
   doc->MemoryBudget(options.memoryBudget);
   doc->Workers(options.workers);
-  if (!doc->LoadFromStream(input)) return nullptr;
+  if (!loadInput(*doc)) return nullptr;
   return doc;
 }
 
@@ -67,9 +70,9 @@ void KeepShorter(std::vector<uint8_t>& shortest, const Result<std::vector<uint8_
 
 // The file of the grown palettes: palettes grown by an entry where a frame had no index to
 // spare for transparency.
-Result<std::vector<uint8_t>> GrownPaletteBytes(std::span<const uint8_t> input,
+Result<std::vector<uint8_t>> GrownPaletteBytes(const InputLoader& loadInput,
                                                const ReductionOptions& options) {
-  std::unique_ptr<cGIF> grown = LoadAgain(input, options);
+  std::unique_ptr<cGIF> grown = LoadAgain(loadInput, options);
   if (!grown) return Failure{"the input does not load again"};
   Result<Optimized> roomy = Optimize(*grown, options, true);
   if (!roomy) return Failure{roomy.reason()};
@@ -82,19 +85,25 @@ Result<std::vector<uint8_t>> GrownPaletteBytes(std::span<const uint8_t> input,
 }
 
 // The default pipeline's file.
-Result<std::vector<uint8_t>> DefaultBytes(std::span<const uint8_t> input,
+Result<std::vector<uint8_t>> DefaultBytes(const InputLoader& loadInput,
                                           const ReductionOptions& options) {
-  std::unique_ptr<cGIF> doc = LoadAgain(input, options);
+  std::unique_ptr<cGIF> doc = LoadAgain(loadInput, options);
   if (!doc) return Failure{"the input does not load again"};
   ReductionOptions plain = options;
   plain.best = false;
+  // It comes after the file's own output: it moves the file on from there.
+  if (options.progress) {
+    plain.progress = [&](double f) {
+      ReportProgress(options, kWrittenShare + (1 - kWrittenShare) * f);
+    };
+  }
   return OptimizeToBytes(*doc, plain);
 }
 
 }  // namespace
 
 Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
-                                           std::span<const uint8_t> input) {
+                                           const InputLoader& loadInput) {
   try {
     std::vector<uint8_t> shortest;
     bool paletteFull = false;
@@ -105,15 +114,22 @@ Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& o
       // The document is done with once written, as after the default pipeline; its
       // alternatives go too before the other ways are tried.
       const FrameEncoder encoder(oGIF, tight->alternatives, options.careful);
-      if (!oGIF.SaveToMemoryLettingFramesGo(shortest,
-                                            [&](int16_t n) { return encoder.Encode(n); })) {
-        return Failure{oGIF.SaveError()};
+      // The frames are encoded as they are written: the file moves on with each.
+      constexpr double kBefore = kLoadShare + kPassesShare;
+      ReportProgress(options, kBefore);
+      if (options.progress) {
+        oGIF.ProgressReport(
+            [&](double f) { ReportProgress(options, kBefore + (kWrittenShare - kBefore) * f); });
       }
+      const bool saved =
+          oGIF.SaveToMemoryLettingFramesGo(shortest, [&](int16_t n) { return encoder.Encode(n); });
+      oGIF.ProgressReport({});
+      if (!saved) return Failure{oGIF.SaveError()};
     }
-    if (!input.empty()) {
-      if (paletteFull) KeepShorter(shortest, GrownPaletteBytes(input, options));
+    if (loadInput) {
+      if (paletteFull) KeepShorter(shortest, GrownPaletteBytes(loadInput, options));
       // Never larger than the default pipeline's file.
-      KeepShorter(shortest, DefaultBytes(input, options));
+      KeepShorter(shortest, DefaultBytes(loadInput, options));
     }
     return shortest;
   } catch (...) {

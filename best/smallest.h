@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -16,10 +17,12 @@ namespace lumatrim::best {
 // Optimizes the loaded document in place for the smallest file and answers its bytes, or why
 // there are none. The mode and the palette option of options are not used (every frame gets the
 // better of cropping and masking); interlacing, comments and the memory budget are as in the
-// default pipeline. input, when given, holds the bytes oGIF was loaded from: other ways of
+// default pipeline. loadInput, when given, loads what oGIF was loaded from into a fresh document
+// (false when it can't, or when what it would load is no longer the same): other ways of
 // reducing it are then tried on fresh copies (palettes grown for transparency, and the default
 // pipeline, which the answer is never larger than), and the answer may be theirs.
+using InputLoader = std::function<bool(cGIF& doc)>;
 Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& options,
-                                           std::span<const uint8_t> input = {});
+                                           const InputLoader& loadInput = {});
 
 }  // namespace lumatrim::best

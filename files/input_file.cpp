@@ -76,12 +76,17 @@ Status InputFile::ReadInto(std::vector<uint8_t>& into, uint64_t count) {
   return {};
 }
 
-Status InputFile::ReadAgain(std::vector<uint8_t>& into) {
-  into.clear();
-  if (ChangedSinceOpened()) return Failure{"the file changed while it was reduced"};
+Status InputFile::Rewind() {
   if (::lseek(descriptor_, 0, SEEK_SET) != 0) {
     return Failure{SystemErrorText(errno, "the file can't be read")};
   }
+  return {};
+}
+
+Status InputFile::ReadAgain(std::vector<uint8_t>& into) {
+  into.clear();
+  if (ChangedSinceOpened()) return Failure{"the file changed while it was reduced"};
+  if (Status start = Rewind(); !start) return start;
   if (Status read = ReadInto(into, size_); !read) return read;
   if (into.size() != size_ || ChangedSinceOpened()) {
     into.clear();

@@ -28,6 +28,9 @@ class InputFile {
   // Appends up to count bytes that follow the last read to into; fewer at the end of the file.
   Status ReadInto(std::vector<uint8_t>& into, uint64_t count);
 
+  // Makes the next read start at the file's start again.
+  Status Rewind();
+
   // Every byte of the file again, from its start, into into (replacing what it held); fails when
   // the file changed since it was opened, so that the bytes are those read the first time.
   Status ReadAgain(std::vector<uint8_t>& into);

@@ -202,6 +202,11 @@ bool cGIF::LoadFromStream(std::span<const uint8_t> Stream) {
 }
 
 bool cGIF::LoadFromOpenFile(InputFile& file, uint64_t pieceBytes) {
+  if (Status start = file.Rewind(); !start) {
+    Destroy();
+    loadError_ = start.reason();
+    return false;
+  }
   ReadState state;
   state.file = &file;
   state.piece = std::max<uint64_t>(pieceBytes, 1);

@@ -27,6 +27,13 @@ constexpr uint64_t kEncodingBytesPerFramePixel = 4;
 constexpr uint64_t kPlayingBytesPerScreenPixel = 8;
 constexpr uint64_t kPlayingBytesPerFramePixel = 8;
 
+// Where a loaded document came from: the input's bytes held meanwhile, and how --best loads it
+// again for the other ways it weighs its output against.
+struct LoadedFrom {
+  uint64_t bytesHeld = 0;
+  best::InputLoader loadAgain;
+};
+
 // How --best may run within the memory budget.
 struct BestPlan {
   bool fits = false;       // false: the default pipeline instead
@@ -35,17 +42,17 @@ struct BestPlan {
   bool secondTry = false;  // room for a second copy of the document (palettes grown)
 };
 
-BestPlan PlanBest(const cGIF& oGIF, std::span<const uint8_t> input, uint64_t budget) {
+BestPlan PlanBest(const cGIF& oGIF, uint64_t inputHeld, uint64_t budget) {
   uint64_t largestPixels = 0;
   for (int16_t n : AllFrames(oGIF)) {
     largestPixels = std::max(
         largestPixels, uint64_t(oGIF.FrameSurfaceWidth(n)) * uint64_t(oGIF.FrameSurfaceHeight(n)));
   }
   // What the default pipeline holds: the packed frames, the frames kept unpacked and the two a
-  // step works on (a byte of image and a bit of mask a pixel); and the input.
+  // step works on (a byte of image and a bit of mask a pixel); and the input, where it is held.
   const uint64_t frames =
       oGIF.Frames().PackedBytes() + oGIF.FrameCacheSize() + 2 * (largestPixels + largestPixels / 8);
-  const uint64_t held = input.size() + frames;
+  const uint64_t held = inputHeld + frames;
   const uint64_t encoding = kEncodingBytesPerFramePixel * largestPixels;
   BestPlan plan;
   plan.needed = held + encoding;
@@ -115,10 +122,10 @@ bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const Reducti
 // --best within the memory budget: the screen is played only where it fits beside the rest, a
 // second way is tried only where a second copy of the document fits too, and a file --best can't
 // work on within the budget is reduced as by default, with a note.
-Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, std::span<const uint8_t> input,
+Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, const LoadedFrom& input,
                                             const ReductionOptions& options,
                                             ReducedBytes& reduced) {
-  const BestPlan plan = PlanBest(oGIF, input, options.memoryBudget);
+  const BestPlan plan = PlanBest(oGIF, input.bytesHeld, options.memoryBudget);
   if (!plan.fits) {
     AddNote(reduced.note, "--best would need about " + std::to_string((plan.needed >> 20) + 1) +
                               " MiB, more than the memory budget: reduced as without it");
@@ -127,11 +134,11 @@ Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, std::span<const uint8_t>
   // The fresh copies it weighs its output against load within the budget itself.
   ReductionOptions within = options;
   within.screenBudget = plan.screen;
-  return best::SmallestBytes(oGIF, within, plan.secondTry ? input : std::span<const uint8_t>());
+  return best::SmallestBytes(oGIF, within, plan.secondTry ? input.loadAgain : best::InputLoader());
 }
 
-// Reduces the loaded document; input is what it was loaded from.
-void Reduce(cGIF& oGIF, std::span<const uint8_t> input, const ReductionOptions& options,
+// Reduces the loaded document.
+void Reduce(cGIF& oGIF, const LoadedFrom& input, const ReductionOptions& options,
             ReducedBytes& reduced) {
   Result<std::vector<uint8_t>> bytes =
       options.best ? SmallestWithin(oGIF, input, options, reduced) : OptimizeToBytes(oGIF, options);
@@ -164,31 +171,23 @@ ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal) {
   ReducedBytes reduced;
   if (LoadUnlessRefused(oGIF, input, options, refusal, reduced)) {
-    Reduce(oGIF, input, options, reduced);
+    const LoadedFrom from{input.size(), [input](cGIF& doc) { return doc.LoadFromStream(input); }};
+    Reduce(oGIF, from, options, reduced);
   }
   return reduced;
 }
 
 ReducedBytes ReduceOpenFile(cGIF& oGIF, InputFile& file, const ReductionOptions& options,
                             const std::string& refusal) {
-  if (options.best) {
-    // --best weighs its outputs against fresh copies loaded from the input's bytes.
-    Result<GifFileBytes> input = ReadGifFile(file, options.memoryBudget);
-    if (!input) {
-      ReducedBytes reduced;
-      reduced.reason = input.reason();
-      return reduced;
-    }
-    ReducedBytes reduced = ReduceBytes(oGIF, input->bytes, options, refusal);
-    reduced.bytesRead = input->bytes.size();
-    reduced.inputChanged = input->changedWhileRead;
-    return reduced;
-  }
   ReducedBytes reduced;
   if (LoadUnlessRefused(
           oGIF, file.size() == 0, [&] { return oGIF.LoadFromOpenFile(file); }, options, refusal,
           reduced)) {
-    Reduce(oGIF, {}, options, reduced);
+    // A file another program changed since would not load as the document did.
+    const auto loadAgain = [&file](cGIF& doc) {
+      return !file.ChangedSinceOpened() && doc.LoadFromOpenFile(file) && !file.ChangedSinceOpened();
+    };
+    Reduce(oGIF, LoadedFrom{0, loadAgain}, options, reduced);
   }
   // The reader stops at the trailer: the file's size is what it read, unless the file changed.
   reduced.inputChanged = file.ChangedSinceOpened();

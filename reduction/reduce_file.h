@@ -43,9 +43,9 @@ struct ReducedBytes {
 ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal = {});
 
-// As ReduceBytes, for an open file, read from its start: a piece at a time (its bytes are never
-// held beside its frames), or whole for --best. Neither way are its bytes held once it is
-// reduced: a caller that needs them reads the file again.
+// As ReduceBytes, for an open file, read from its start a piece at a time: its bytes are never
+// held beside its frames, and --best loads its fresh copies from the file again. A caller that
+// needs the bytes after reads the file again.
 ReducedBytes ReduceOpenFile(cGIF& oGIF, InputFile& file, const ReductionOptions& options,
                             const std::string& refusal = {});
 

@@ -105,7 +105,8 @@ class BestDecodersTest : public ::testing::Test {
     ReductionOptions options;
     options.best = true;
     const Bytes bytes = ReadBytes(input);
-    const Result<Bytes> best = best::SmallestBytes(doc, options, bytes);
+    const Result<Bytes> best =
+        best::SmallestBytes(doc, options, [&](cGIF& fresh) { return fresh.LoadFromStream(bytes); });
     ASSERT_TRUE(best) << best.reason();
     const std::string name = input.stem().string();
     const fs::path bestPath = *folder_ / (name + ".best.gif");

@@ -33,7 +33,9 @@ class BestReductionTest : public ::testing::Test {
     options.best = true;
     const std::vector<uint8_t> input =
         inputPath.empty() ? std::vector<uint8_t>() : ReadBytes(inputPath);
-    const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(doc, options, input);
+    best::InputLoader loadInput;
+    if (!input.empty()) loadInput = [&](cGIF& fresh) { return fresh.LoadFromStream(input); };
+    const Result<std::vector<uint8_t>> bytes = best::SmallestBytes(doc, options, loadInput);
     const fs::path output = folder_ / "out.gif";
     return bytes && WriteWholeFile(output.string(), *bytes).ok() &&
            reduced.LoadFromFile(output.string());
