@@ -9,6 +9,7 @@
 
 #include "gif/color_table.h"
 #include "optimizer/pixel_grid.h"
+#include "raster/work_pool.h"
 
 namespace lumatrim::best {
 
@@ -35,6 +36,15 @@ std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlter
   return needed;
 }
 
+// The frames that draw with the global palette.
+std::vector<int16_t> GlobalPaletteFrames(const cGIF& gif) {
+  std::vector<int16_t> frames;
+  for (int16_t n : AllFrames(gif)) {
+    if (!gif.LocalPaletteUsed(n)) frames.push_back(n);
+  }
+  return frames;
+}
+
 // How many frames on the global palette need each index (their transparent index included), and
 // how many of their pixels.
 struct IndexUse {
@@ -43,9 +53,12 @@ struct IndexUse {
 };
 
 IndexUse CountGlobalIndexUse(const cGIF& gif, const DocumentAlternatives& alternatives) {
-  IndexUse use;
-  for (int16_t n : AllFrames(gif)) {
-    if (gif.LocalPaletteUsed(n)) continue;
+  // Each frame by itself, on the document's workers; then together.
+  const std::vector<int16_t> frames = GlobalPaletteFrames(gif);
+  std::vector<IndexUse> useOf(frames.size());
+  ParallelFor(gif.Workers(), frames.size(), [&](size_t k) {
+    const int16_t n = frames[k];
+    IndexUse& use = useOf[k];
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
     const PixelAlternatives offered = AlternativesOf(alternatives, n);
     std::array<bool, 256> used = NeededIndices(gif, n, offered, t);
@@ -56,8 +69,15 @@ IndexUse CountGlobalIndexUse(const cGIF& gif, const DocumentAlternatives& altern
       for (int32_t x = 0; x < grid.Width(); ++x) use.pixels[row[x]] += used[row[x]];
     }
     for (int v = 0; v < 256; ++v) use.frames[size_t(v)] += used[size_t(v)];
+  });
+  IndexUse all;
+  for (const IndexUse& use : useOf) {
+    for (size_t v = 0; v < 256; ++v) {
+      all.frames[v] += use.frames[v];
+      all.pixels[v] += use.pixels[v];
+    }
   }
-  return use;
+  return all;
 }
 
 // The new index of each of the table's tableSize indices, most needed first (indices past the
@@ -101,8 +121,10 @@ void RenumberGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives, int ta
   if (gif.ScreenBackgroundColorIndex() < tableSize) {
     gif.ScreenBackgroundColorIndex(newIndex[gif.ScreenBackgroundColorIndex()]);
   }
-  for (int16_t n : AllFrames(gif)) {
-    if (gif.LocalPaletteUsed(n)) continue;
+  // Each frame by itself, on the document's workers.
+  const std::vector<int16_t> frames = GlobalPaletteFrames(gif);
+  ParallelFor(gif.Workers(), frames.size(), [&](size_t k) {
+    const int16_t n = frames[k];
     const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       uint8_t* row = grid.Row(y);
@@ -117,15 +139,18 @@ void RenumberGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives, int ta
     CopyPalette(gif.lpFramePalette(n), store.data());
     gif.SetFrameImagePalette(n, store);
     gif.LocalPaletteEntries(n, int16_t(tableSize));
-  }
+  });
 }
 
 }  // namespace
 
 void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
   // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
-  for (int16_t n : FrameNumbers(2, gif.FramesCount())) {
-    if (!gif.FrameUseTransparentColor(n)) continue;
+  // Each frame changes only itself.
+  const size_t later = size_t(std::max<int16_t>(gif.FramesCount() - 1, 0));
+  ParallelFor(gif.Workers(), later, [&](size_t k) {
+    const int16_t n = int16_t(k + 2);
+    if (!gif.FrameUseTransparentColor(n)) return;
     const uint8_t t = gif.FrameTransparentColorIndex(n);
     PixelAlternatives offered = AlternativesOf(alternatives, n);
     const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
@@ -133,7 +158,7 @@ void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
         gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
     int lower = 0;
     while (lower < t && needed[size_t(lower)]) ++lower;
-    if (lower >= t || lower >= TableEntries(entries)) continue;
+    if (lower >= t || lower >= TableEntries(entries)) return;
     const PixelGrid grid = MapDIBPixels(gif.FrameDIBXOR(n));
     for (int32_t y = 0; y < grid.Height(); ++y) {
       uint8_t* row = grid.Row(y);
@@ -146,7 +171,7 @@ void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
       alternatives[size_t(n)] = FrameAlternatives(offered);
     }
     gif.FrameTransparentColorIndex(n, uint8_t(lower));
-  }
+  });
 }
 
 void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
