@@ -106,10 +106,9 @@ std::optional<std::array<uint8_t, 256>> MostNeededFirst(const IndexUse& use, int
   return newIndex;
 }
 
-// Renumbers the global palette's first tableSize entries, the background index and every frame
-// that draws with it (pixels, alternatives, transparent index and palette copy).
-void RenumberGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives, int tableSize,
-                           const std::array<uint8_t, 256>& newIndex) {
+// Renumbers the global palette's first tableSize entries and the background index; the frames
+// that draw with it follow in OrderIndices' sweep.
+void RenumberGlobalPalette(cGIF& gif, int tableSize, const std::array<uint8_t, 256>& newIndex) {
   PaletteStore store{};
   const uint8_t* old = gif.lpGlobalPalette();
   for (int v = 0; v < tableSize; ++v) {
@@ -121,64 +120,87 @@ void RenumberGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives, int ta
   if (gif.ScreenBackgroundColorIndex() < tableSize) {
     gif.ScreenBackgroundColorIndex(newIndex[gif.ScreenBackgroundColorIndex()]);
   }
-  // Each frame by itself, on the document's workers.
-  const std::vector<int16_t> frames = GlobalPaletteFrames(gif);
-  ParallelFor(gif.Workers(), frames.size(), [&](size_t k) {
-    const int16_t n = frames[k];
-    const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) row[x] = newIndex[row[x]];
+}
+
+// The lowest index below t that frame n needs for none of its colours, once its indices are
+// renumbered by newIndex (t among them); t itself when there is none.
+uint8_t LowestFreeIndex(const cGIF& gif, int16_t n, const PixelAlternatives& offered, uint8_t t,
+                        const std::array<uint8_t, 256>& newIndex) {
+  const std::array<bool, 256> neededBefore = NeededIndices(gif, n, offered, t);
+  std::array<bool, 256> needed{};
+  for (size_t v = 0; v < 256; ++v) needed[newIndex[v]] = neededBefore[v];
+  const uint8_t renumbered = newIndex[t];
+  const int entries =
+      gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
+  int lower = 0;
+  while (lower < renumbered && needed[size_t(lower)]) ++lower;
+  if (lower >= renumbered || lower >= TableEntries(entries)) return renumbered;
+  return uint8_t(lower);
+}
+
+bool MovesAny(const std::array<uint8_t, 256>& newIndex) {
+  for (size_t v = 0; v < 256; ++v) {
+    if (newIndex[v] != v) return true;
+  }
+  return false;
+}
+
+// Renumbers frame n's pixels, alternatives and transparent index by newIndex, and then, with
+// lowersTransparency, moves its transparent index to the lowest index that none of its pixels
+// needs for its colour: one sweep over its pixels for both.
+void RenumberFrame(cGIF& gif, DocumentAlternatives& alternatives, int16_t n,
+                   std::array<uint8_t, 256> newIndex, bool lowersTransparency) {
+  const bool lowers = lowersTransparency && gif.FrameUseTransparentColor(n);
+  if (!lowers && !MovesAny(newIndex)) return;
+  PixelAlternatives offered = AlternativesOf(alternatives, n);
+  const uint8_t t = gif.FrameTransparentColorIndex(n);
+  if (lowers) {
+    // The pixels of the transparent index, renumbered, go to the lower index instead.
+    const uint8_t renumbered = newIndex[t];
+    const uint8_t lower = LowestFreeIndex(gif, n, offered, t, newIndex);
+    for (uint8_t& v : newIndex) {
+      if (v == renumbered) v = lower;
     }
-    PixelAlternatives offered = AlternativesOf(alternatives, n);
-    if (!offered.empty()) {
-      for (uint8_t& v : offered) v = newIndex[v];
-      alternatives[size_t(n)] = FrameAlternatives(offered);
-    }
-    gif.FrameTransparentColorIndex(n, newIndex[gif.FrameTransparentColorIndex(n)]);
-    CopyPalette(gif.lpFramePalette(n), store.data());
-    gif.SetFrameImagePalette(n, store);
-    gif.LocalPaletteEntries(n, int16_t(tableSize));
-  });
+  }
+  if (!MovesAny(newIndex)) return;
+  const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
+  for (int32_t y = 0; y < grid.Height(); ++y) {
+    uint8_t* row = grid.Row(y);
+    for (int32_t x = 0; x < grid.Width(); ++x) row[x] = newIndex[row[x]];
+  }
+  if (!offered.empty()) {
+    for (uint8_t& v : offered) v = newIndex[v];
+    alternatives[size_t(n)] = FrameAlternatives(offered);
+  }
+  gif.FrameTransparentColorIndex(n, newIndex[t]);
 }
 
 }  // namespace
 
-void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives) {
-  // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
-  // Each frame changes only itself.
-  const size_t later = size_t(std::max<int16_t>(gif.FramesCount() - 1, 0));
-  ParallelFor(gif.Workers(), later, [&](size_t k) {
-    const int16_t n = int16_t(k + 2);
-    if (!gif.FrameUseTransparentColor(n)) return;
-    const uint8_t t = gif.FrameTransparentColorIndex(n);
-    PixelAlternatives offered = AlternativesOf(alternatives, n);
-    const std::array<bool, 256> needed = NeededIndices(gif, n, offered, t);
-    const int entries =
-        gif.LocalPaletteUsed(n) ? gif.LocalPaletteEntries(n) : gif.GlobalPaletteEntries();
-    int lower = 0;
-    while (lower < t && needed[size_t(lower)]) ++lower;
-    if (lower >= t || lower >= TableEntries(entries)) return;
-    const PixelGrid grid = MapDIBPixels(gif.FrameDIBXOR(n));
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) {
-        if (row[x] == t) row[x] = uint8_t(lower);
-      }
+void OrderIndices(cGIF& gif, DocumentAlternatives& alternatives) {
+  std::array<uint8_t, 256> same{};
+  std::iota(same.begin(), same.end(), 0);
+  std::optional<std::array<uint8_t, 256>> newIndex;
+  int tableSize = 0;
+  if (gif.GlobalPaletteExists()) {
+    tableSize = TableEntries(gif.GlobalPaletteEntries());
+    newIndex = MostNeededFirst(CountGlobalIndexUse(gif, alternatives), tableSize);
+    if (newIndex) RenumberGlobalPalette(gif, tableSize, *newIndex);
+  }
+  // Each frame changes only itself, on the document's workers.
+  ParallelFor(gif.Workers(), size_t(gif.FramesCount()), [&](size_t k) {
+    const auto n = int16_t(k + 1);
+    const bool onGlobal = newIndex && !gif.LocalPaletteUsed(n);
+    if (onGlobal) {
+      CopyPalette(gif.lpFramePalette(n), gif.lpGlobalPalette());
+      PaletteStore store{};
+      std::copy(gif.lpGlobalPalette(), gif.lpGlobalPalette() + store.size(), store.data());
+      gif.SetFrameImagePalette(n, store);
+      gif.LocalPaletteEntries(n, int16_t(tableSize));
     }
-    if (!offered.empty()) {
-      std::replace(offered.begin(), offered.end(), t, uint8_t(lower));
-      alternatives[size_t(n)] = FrameAlternatives(offered);
-    }
-    gif.FrameTransparentColorIndex(n, uint8_t(lower));
+    // Frame 1's transparent index stays: viewers may paint it where a frame is taken away.
+    RenumberFrame(gif, alternatives, n, onGlobal ? *newIndex : same, n >= 2);
   });
-}
-
-void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives) {
-  if (!gif.GlobalPaletteExists()) return;
-  const int tableSize = TableEntries(gif.GlobalPaletteEntries());
-  const auto newIndex = MostNeededFirst(CountGlobalIndexUse(gif, alternatives), tableSize);
-  if (newIndex) RenumberGlobalPalette(gif, alternatives, tableSize, *newIndex);
 }
 
 }  // namespace lumatrim::best

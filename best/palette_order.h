@@ -12,11 +12,9 @@
 namespace lumatrim::best {
 
 // Reorders the global palette (padded to its table size, whose spare entries may serve frames as
-// transparent indices) and renumbers the frames that draw with it, and their alternatives.
-void OrderGlobalPalette(cGIF& gif, DocumentAlternatives& alternatives);
-
-// Moves each frame's transparent index (but frame 1's) to the lowest index that none of its
-// pixels needs for its colour, for the same reason.
-void LowerTransparentIndices(cGIF& gif, DocumentAlternatives& alternatives);
+// transparent indices) and renumbers the frames that draw with it, and their alternatives; then
+// moves each frame's transparent index (but frame 1's) to the lowest index that none of its
+// pixels needs for its colour, for the same reason. One sweep over each frame does both.
+void OrderIndices(cGIF& gif, DocumentAlternatives& alternatives);
 
 }  // namespace lumatrim::best

@@ -47,8 +47,7 @@ Result<Optimized> Optimize(cGIF& oGIF, const ReductionOptions& options, bool gro
   }
 
   FinishForSaving(oGIF, options.disableInterlacing, options.removeComments, backgroundNamesColor);
-  OrderGlobalPalette(oGIF, frames.alternatives);
-  LowerTransparentIndices(oGIF, frames.alternatives);
+  OrderIndices(oGIF, frames.alternatives);
   return Optimized{std::move(frames.alternatives), frames.paletteFull};
 }
 
