@@ -102,12 +102,37 @@ bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const Reducti
   return false;
 }
 
+// --best goes over every pixel of every frame several times, and a small file can hold a
+// gigapixel (frames of one colour coded as ever longer LZW strings, about 1400 pixels a byte).
+// Real pictures come to a few dozen pixels a byte at most, so a file holding more than this many
+// a byte, and more than kBestPixelsAlways in all, is reduced as by default, at a fraction of the
+// cost.
+constexpr uint64_t kBestPixelsPerInputByte = 256;
+constexpr uint64_t kBestPixelsAlways = uint64_t(1) << 24;
+
+uint64_t HeldPixels(const cGIF& oGIF) {
+  uint64_t pixels = 0;
+  for (int16_t n : AllFrames(oGIF)) {
+    pixels += uint64_t(std::max(oGIF.FrameSurfaceWidth(n), 0)) *
+              uint64_t(std::max(oGIF.FrameSurfaceHeight(n), 0));
+  }
+  return pixels;
+}
+
 // --best within the memory budget: the screen is played only where it fits beside the rest, a
 // second way is tried only where a second copy of the document fits too, and a file --best can't
-// work on within the budget is reduced as by default, with a note.
+// work on within the budget, or holds far more pixels than real pictures of its size, is reduced
+// as by default, with a note.
 Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, std::span<const uint8_t> input,
                                             const ReductionOptions& options,
                                             ReducedBytes& reduced) {
+  if (const uint64_t pixels = HeldPixels(oGIF);
+      pixels > kBestPixelsAlways && pixels / kBestPixelsPerInputByte > input.size()) {
+    AddNote(reduced.note, "--best would go over " + std::to_string(pixels / 1000000) +
+                              " million pixels, more than real pictures of " +
+                              std::to_string(input.size()) + " bytes hold: reduced as without it");
+    return OptimizeToBytes(oGIF, options);
+  }
   const BestPlan plan = PlanBest(oGIF, input, options.memoryBudget);
   if (!plan.fits) {
     AddNote(reduced.note, "--best would need about " + std::to_string((plan.needed >> 20) + 1) +
