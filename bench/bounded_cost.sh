@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The cost of damaged inputs: every file of tests/data/crashers (small hand-made and fuzz-found
 # files, some declaring hundreds of millions of pixels), the valid files of less than 1 MB that
-# bench/make_valid_bombs.py writes (more than a gigapixel of real data each) and, when given,
+# bench/make_valid_bombs.py writes (more than a gigapixel of real data each, and one with just
+# fewer pixels a byte than --best reduces as by default beyond) and, when given,
 # every file of more folders, reduced one at a time by default and with --best under GNU time,
 # beside gifsicle -O1 on the same file. Prints each file's time and peak memory and the worst of each; fails when a
 # file under 1 MB takes more than 2 s, or a run's peak memory passes the budget given.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include "optimizer/passes.h"
 #include "optimizer/pixel_grid.h"
 #include "playback/canvas.h"
+#include "playback/pieces.h"
 
 namespace lumatrim::best {
 
@@ -66,7 +68,9 @@ struct FrameNeeds {
   Rect overShown;
 };
 
-FrameNeeds Compare(const cGIF& gif, int16_t n, const Canvas& screen) {
+// Compares frame n with the screen into needs, whose choices keep their memory from frame to
+// frame (a frame of many megapixels would otherwise cost fresh pages each time).
+void Compare(const cGIF& gif, int16_t n, const Canvas& screen, FrameNeeds& needs) {
   const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
   const int32_t width = image.Width();
   const int32_t height = image.Height();
@@ -76,26 +80,23 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Canvas& screen) {
   const auto shownAt = [&](int32_t x, int32_t y) {
     return screen.At(frame.left + x, frame.top + y);
   };
+  const auto choiceOf = [&](uint8_t index, uint32_t shown) {
+    if (colors.IsTransparent(index)) {
+      // Shows what is there; so does any index of the colour that is there.
+      if (shown != kNothingShown) {
+        const int same = firstIndex.Find(shown);
+        if (same >= 0) return uint16_t(same);
+      }
+      return uint16_t(index);
+    }
+    return EntryColor(colors.store, index) == shown ? kTransparentWillDo : uint16_t(index);
+  };
 
-  FrameNeeds needs;
+  // Every choice is written below.
   needs.choice.resize(size_t(width) * size_t(height));
   for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = image.Row(y);
-    uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
-    for (int32_t x = 0; x < width; ++x) {
-      const uint8_t index = row[x];
-      const uint32_t shown = shownAt(x, y);
-      choice[x] = index;
-      if (colors.IsTransparent(index)) {
-        // Shows what is there; so does any index of the colour that is there.
-        if (shown != kNothingShown) {
-          const int same = firstIndex.Find(shown);
-          if (same >= 0) choice[x] = uint16_t(same);
-        }
-      } else if (EntryColor(colors.store, index) == shown) {
-        choice[x] = kTransparentWillDo;
-      }
-    }
+    MapInPieces(image.Row(y), screen.RowOf(frame.top + y) + frame.left, size_t(width),
+                &needs.choice[size_t(y) * size_t(width)], choiceOf);
   }
   needs.changed = FindPixelBounds(0, 0, width - 1, height - 1, [&](int32_t x, int32_t y) {
     return !colors.IsTransparent(image.At(x, y)) &&
@@ -104,7 +105,6 @@ FrameNeeds Compare(const cGIF& gif, int16_t n, const Canvas& screen) {
   needs.overShown = FindPixelBounds(0, 0, width - 1, height - 1, [&](int32_t x, int32_t y) {
     return shownAt(x, y) != kNothingShown;
   });
-  return needs;
 }
 
 // An index of the frame's table that no pixel in keep needs to show its own colour, preferring
@@ -116,9 +116,9 @@ int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& k
   std::array<bool, 256> used{};
   for (int32_t y = keep.top; y < keep.bottom; ++y) {
     const uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
-    for (int32_t x = keep.left; x < keep.right; ++x) {
-      if (choice[x] < 256) used[choice[x]] = true;
-    }
+    ForEachInPieces(choice + keep.left, size_t(keep.Width()), [&](uint16_t value, size_t) {
+      if (value < 256) used[value] = true;
+    });
   }
   const int tableSize = TableEntries(FrameColors(gif, n).entries);
   for (int i = 0; i < tableSize; ++i) {
@@ -133,22 +133,19 @@ int FreeIndex(const cGIF& gif, int16_t n, const FrameNeeds& needs, const Rect& k
 PixelAlternatives AlternativesIn(const cGIF& gif, int16_t n, const FrameNeeds& needs,
                                  const Rect& keep, int transparent) {
   const PixelView image = MapDIBPixels(gif.FrameDIBXOR(n));
-  PixelAlternatives alternatives;
-  alternatives.reserve(size_t(keep.Width()) * size_t(keep.Height()));
+  const size_t width = size_t(keep.Width());
+  PixelAlternatives alternatives(width * size_t(keep.Height()));
+  const auto valueOf = [transparent](uint8_t own, uint16_t choice) {
+    if (choice != kTransparentWillDo) return uint8_t(choice);
+    return transparent >= 0 ? uint8_t(transparent) : own;
+  };
   bool any = false;
-  for (int32_t y = keep.top; y < keep.bottom; ++y) {
-    const uint8_t* row = image.Row(y);
-    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())];
-    for (int32_t x = keep.left; x < keep.right; ++x) {
-      uint8_t value = row[x];
-      if (choice[x] == kTransparentWillDo) {
-        if (transparent >= 0) value = uint8_t(transparent);
-      } else {
-        value = uint8_t(choice[x]);
-      }
-      any = any || value != row[x];
-      alternatives.push_back(value);
-    }
+  uint8_t* to = alternatives.data();
+  for (int32_t y = keep.top; y < keep.bottom; ++y, to += width) {
+    const uint8_t* row = image.Row(y) + keep.left;
+    const uint16_t* choice = &needs.choice[size_t(y) * size_t(image.Width())] + keep.left;
+    MapInPieces(row, choice, width, to, valueOf);
+    any = any || std::memcmp(to, row, width) != 0;
   }
   if (!any) alternatives.clear();
   return alternatives;
@@ -157,9 +154,7 @@ PixelAlternatives AlternativesIn(const cGIF& gif, int16_t n, const FrameNeeds& n
 bool HasTransparentWillDo(const FrameNeeds& needs, int32_t width, const Rect& keep) {
   for (int32_t y = keep.top; y < keep.bottom; ++y) {
     const uint16_t* choice = &needs.choice[size_t(y) * size_t(width)];
-    for (int32_t x = keep.left; x < keep.right; ++x) {
-      if (choice[x] == kTransparentWillDo) return true;
-    }
+    if (AnyInPieces(choice + keep.left, size_t(keep.Width()), kTransparentWillDo)) return true;
   }
   return false;
 }
@@ -220,12 +215,34 @@ bool Covers(const cGIF& gif, const Canvas& screen, const Rect& area, int16_t nex
   const Rect frame = Geometry(gif).Frame(next);
   const bool transparent = gif.FrameUseTransparentColor(next);
   const uint8_t t = gif.FrameTransparentColorIndex(next);
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    for (int32_t x = area.left; x < area.right; ++x) {
-      if (screen.At(x, y) == kNothingShown) continue;
-      if (x < frame.left || y < frame.top || x >= frame.right || y >= frame.bottom) return false;
-      if (transparent && image.At(x - frame.left, y - frame.top) == t) return false;
+  // Whether the screen shows something between columns from and to of row y.
+  const auto showsSomething = [&](int32_t y, int32_t from, int32_t to) {
+    bool shows = false;
+    if (from < to) {
+      ForEachInPieces(screen.RowOf(y) + from, size_t(to - from),
+                      [&](uint32_t shown, size_t) { shows = shows || shown != kNothingShown; });
     }
+    return shows;
+  };
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    if (y < frame.top || y >= frame.bottom) {
+      if (showsSomething(y, area.left, area.right)) return false;
+      continue;
+    }
+    // Outside next's columns, and under its transparent pixels.
+    const int32_t left = std::max(area.left, frame.left);
+    const int32_t right = std::min(area.right, frame.right);
+    if (showsSomething(y, area.left, std::min(area.right, frame.left)) ||
+        showsSomething(y, std::max(area.left, frame.right), area.right)) {
+      return false;
+    }
+    if (!transparent || left >= right) continue;
+    bool seen = false;
+    ForEachInPieces(screen.RowOf(y) + left, image.Row(y - frame.top) + (left - frame.left),
+                    size_t(right - left), [&](uint32_t shown, uint8_t index, size_t) {
+                      seen = seen || (shown != kNothingShown && index == t);
+                    });
+    if (seen) return false;
   }
   return true;
 }
@@ -254,8 +271,9 @@ class FramesReducer {
   // Plays frame n, then crops it, drops it or gives it alternatives; answers whether it went.
   bool Reduce(int16_t n) {
     const bool followable = Followable(std::as_const(gif_), n, screen_);
-    const FrameNeeds needs = Play(n, followable);
+    Play(n, followable, needs_);
     if (!followable) return false;
+    const FrameNeeds& needs = needs_;
     Rect keep = KeptArea(n, needs);
     if (keep.Empty()) {
       if (MayDropUnchanging(gif_, n)) {
@@ -271,19 +289,19 @@ class FramesReducer {
 
   // Compares frame n with the screen, draws it and takes it away; a frame cleared away only to
   // be drawn over where it showed anything keeps its pixels on the screen instead.
-  FrameNeeds Play(int16_t n, bool followable) {
+  void Play(int16_t n, bool followable, FrameNeeds& needs) {
     const cGIF& gif = gif_;
-    FrameNeeds needs;
-    if (followable) needs = Compare(gif, n, screen_);
+    if (followable) Compare(gif, n, screen_, needs);
     const Rect area = screen_.ClipOf(gif, n);
-    const std::vector<uint32_t> under = screen_.Copy(area);
+    // Only disposal 3 puts back what was under the frame (disposal 2 may become 1 below, never 3).
+    const std::vector<uint32_t> under =
+        gif.FrameDisposalMethod(n) == 3 ? screen_.Copy(area) : std::vector<uint32_t>();
     screen_.Draw(gif, n);
     if (followable && gif.FrameDisposalMethod(n) == 2 && n < gif.FramesCount() &&
         Covers(gif, screen_, area, int16_t(n + 1))) {
       gif_.FrameDisposalMethod(n, 1);
     }
     screen_.TakeAway(gif.FrameDisposalMethod(n), area, under);
-    return needs;
   }
 
   // The part of frame n that must be sent: what changes the screen, and with disposal 2 also
@@ -299,19 +317,20 @@ class FramesReducer {
     const int32_t width = gif_.FrameSurfaceWidth(n);
     const Rect whole{0, 0, width, gif_.FrameSurfaceHeight(n)};
     int transparent = FrameColors(gif_, n).transparent;
-    PixelAlternatives chosen = AlternativesIn(gif_, n, needs, keep, -1);
     if (transparent < 0 && HasTransparentWillDo(needs, width, keep)) {
       transparent = FreeIndex(gif_, n, needs, keep);
       result_.paletteFull = result_.paletteFull || transparent < 0;
       if (transparent < 0 && growPalettes_) transparent = GrowPalette(gif_, n, grownGlobalIndex_);
     }
-    PixelAlternatives withTransparent = AlternativesIn(gif_, n, needs, keep, transparent);
+    // Without a transparent index, these are the alternatives without it; and where they are
+    // none with it, they are none without it either (every pixel that it would do for is that
+    // index already, and every other keeps its choice).
+    const PixelAlternatives chosen = AlternativesIn(gif_, n, needs, keep, transparent);
     // A frame that could not be cropped keeps what it had, without choices.
     if (keep != whole && !CropFrame(gif_, n, keep)) return;
-    if (transparent >= 0 && !withTransparent.empty()) {
+    if (transparent >= 0 && !chosen.empty()) {
       gif_.FrameUseTransparentColor(n, true);
       gif_.FrameTransparentColorIndex(n, uint8_t(transparent));
-      chosen = std::move(withTransparent);
     }
     result_.alternatives[size_t(n)] = FrameAlternatives(chosen);
   }
@@ -319,6 +338,8 @@ class FramesReducer {
   cGIF& gif_;
   const bool growPalettes_;
   Canvas screen_;
+  // The needs of the frame in hand.
+  FrameNeeds needs_;
   ReducedFrames result_;
   int grownGlobalIndex_ = -1;
 };

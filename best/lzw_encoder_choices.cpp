@@ -10,6 +10,18 @@
 
 namespace lumatrim::lzw_choices {
 
+namespace {
+
+// The largest of values, 0 for none: a loop the compiler runs many values a step, where a search
+// for the first value past a limit goes one by one (a frame may hold a gigapixel).
+uint8_t Largest(std::span<const uint8_t> values) {
+  uint8_t largest = 0;
+  for (const uint8_t v : values) largest = std::max(largest, v);
+  return largest;
+}
+
+}  // namespace
+
 size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t> pixels,
                              std::span<const uint8_t> alternatives, int minimumCodeSize) {
   if (minimumCodeSize < 2 || minimumCodeSize > 8) {
@@ -19,9 +31,8 @@ size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t>
     throw std::invalid_argument("every pixel needs its alternative");
   }
   const int limit = 1 << minimumCodeSize;
-  const auto outside = [limit](uint8_t v) { return v >= limit; };
-  if (std::any_of(pixels.begin(), pixels.end(), outside) ||
-      std::any_of(alternatives.begin(), alternatives.end(), outside)) {
+  if (Largest(pixels) >= limit ||
+      (alternatives.data() != pixels.data() && Largest(alternatives) >= limit)) {
     throw std::invalid_argument("pixel value at or above the clear code");
   }
   const size_t before = out.size();
@@ -32,7 +43,7 @@ size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t>
 }
 
 int SmallestCodeSize(std::span<const uint8_t> values) {
-  const uint8_t largest = values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+  const uint8_t largest = Largest(values);
   int size = 2;
   while ((1 << size) <= largest) ++size;
   return size;

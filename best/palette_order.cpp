@@ -9,6 +9,7 @@
 
 #include "gif/color_table.h"
 #include "optimizer/pixel_grid.h"
+#include "playback/pieces.h"
 #include "raster/work_pool.h"
 
 namespace lumatrim::best {
@@ -18,22 +19,29 @@ namespace {
 // The indices frame n needs for their colours: every pixel's own where it has no choice, and
 // every alternative, leaving out the transparent index t (-1 for none). A pixel that may be sent
 // as transparent shows the same either way, whatever its own index means. Alternatives that do
-// not cover the frame count as none.
+// not cover the frame count as none. counts, when given, gains how many pixels carry each index.
 std::array<bool, 256> NeededIndices(const cGIF& gif, int16_t n, const PixelAlternatives& offered,
-                                    int t) {
+                                    int t, std::array<int64_t, 256>* counts = nullptr) {
   std::array<bool, 256> needed{};
   const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
-  const bool choices = offered.size() == size_t(grid.Width()) * size_t(grid.Height());
-  size_t i = 0;
+  const size_t width = size_t(grid.Width());
+  const bool choices = offered.size() == width * size_t(grid.Height());
+  const auto need = [&](uint8_t own, uint8_t other, size_t count) {
+    if (other != t) needed[other] = true;
+    if (other == own && own != t) needed[own] = true;
+    if (counts != nullptr) (*counts)[own] += int64_t(count);
+  };
   for (int32_t y = 0; y < grid.Height(); ++y) {
     const uint8_t* row = grid.Row(y);
-    for (int32_t x = 0; x < grid.Width(); ++x, ++i) {
-      const uint8_t other = choices ? offered[i] : row[x];
-      if (other != t) needed[other] = true;
-      if (other == row[x] && row[x] != t) needed[row[x]] = true;
-    }
+    ForEachInPieces(row, choices ? offered.data() + size_t(y) * width : row, width, need);
   }
   return needed;
+}
+
+// Gives every value the index newIndex holds for it.
+void RenumberValues(PixelAlternatives& values, const std::array<uint8_t, 256>& newIndex) {
+  uint8_t* v = values.data();
+  MapInPieces(v, v, values.size(), v, [&](uint8_t value, uint8_t) { return newIndex[value]; });
 }
 
 // The frames that draw with the global palette.
@@ -61,14 +69,13 @@ IndexUse CountGlobalIndexUse(const cGIF& gif, const DocumentAlternatives& altern
     IndexUse& use = useOf[k];
     const int t = gif.FrameUseTransparentColor(n) ? gif.FrameTransparentColorIndex(n) : -1;
     const PixelAlternatives offered = AlternativesOf(alternatives, n);
-    std::array<bool, 256> used = NeededIndices(gif, n, offered, t);
+    std::array<int64_t, 256> counts{};
+    std::array<bool, 256> used = NeededIndices(gif, n, offered, t, &counts);
     if (t >= 0) used[size_t(t)] = true;
-    const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      const uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) use.pixels[row[x]] += used[row[x]];
+    for (size_t v = 0; v < 256; ++v) {
+      if (used[v]) use.pixels[v] += counts[v];
+      use.frames[v] += used[v];
     }
-    for (int v = 0; v < 256; ++v) use.frames[size_t(v)] += used[size_t(v)];
   });
   IndexUse all;
   for (const IndexUse& use : useOf) {
@@ -163,13 +170,9 @@ void RenumberFrame(cGIF& gif, DocumentAlternatives& alternatives, int16_t n,
     }
   }
   if (!MovesAny(newIndex)) return;
-  const auto grid = MapDIBPixels(gif.FrameDIBXOR(n));
-  for (int32_t y = 0; y < grid.Height(); ++y) {
-    uint8_t* row = grid.Row(y);
-    for (int32_t x = 0; x < grid.Width(); ++x) row[x] = newIndex[row[x]];
-  }
+  RenumberPixels(MapDIBPixels(gif.FrameDIBXOR(n)), newIndex);
   if (!offered.empty()) {
-    for (uint8_t& v : offered) v = newIndex[v];
+    RenumberValues(offered, newIndex);
     alternatives[size_t(n)] = FrameAlternatives(offered);
   }
   gif.FrameTransparentColorIndex(n, newIndex[t]);

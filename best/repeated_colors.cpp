@@ -43,11 +43,7 @@ void MergeRepeatedColors(cGIF& gif) {
   std::array<uint8_t, 256> first{};
   for (int16_t n : AllFrames(gif)) {
     if (!FirstIndexOfEachColor(gif, n, first)) continue;
-    const PixelGrid grid = MapDIBPixels(gif.FrameDIBXOR(n));
-    for (int32_t y = 0; y < grid.Height(); ++y) {
-      uint8_t* row = grid.Row(y);
-      for (int32_t x = 0; x < grid.Width(); ++x) row[x] = first[row[x]];
-    }
+    RenumberPixels(MapDIBPixels(gif.FrameDIBXOR(n)), first);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "gif/color_table.h"
 #include "gif/geometry.h"
+#include "playback/pieces.h"
 
 namespace lumatrim {
 
@@ -21,14 +22,27 @@ void Canvas::Draw(const cGIF& doc, int16_t n) {
   const uint8_t* palette = doc.LocalPaletteUsed(n) ? doc.lpFramePalette(n) : doc.lpGlobalPalette();
   const bool transparent = doc.FrameUseTransparentColor(n);
   const uint8_t transparentIndex = doc.FrameTransparentColorIndex(n);
+  const size_t width = size_t(clip.Width());
   for (int32_t y = clip.top; y < clip.bottom; ++y) {
-    const uint8_t* from =
-        image->lpBits() + size_t(y - frame.top) * size_t(image->BytesPerScanline());
-    uint32_t* to = Row(y);
-    for (int32_t x = clip.left; x < clip.right; ++x) {
-      const uint8_t index = from[x - frame.left];
-      if (!(transparent && index == transparentIndex)) to[x] = EntryColor(palette, index);
+    const uint8_t* from = image->lpBits() +
+                          size_t(y - frame.top) * size_t(image->BytesPerScanline()) +
+                          size_t(clip.left - frame.left);
+    uint32_t* to = Row(y) + clip.left;
+    const auto draw = [&](size_t x, size_t count) {
+      const uint8_t index = from[x];
+      if (!(transparent && index == transparentIndex)) {
+        std::fill_n(to + x, count, EntryColor(palette, index));
+      }
+    };
+    size_t x = 0;
+    for (; x + kPiece <= width; x += kPiece) {
+      if (OnePieceValue(from + x)) {
+        draw(x, kPiece);
+      } else {
+        for (size_t k = x; k < x + kPiece; ++k) draw(k, 1);
+      }
     }
+    for (; x < width; ++x) draw(x, 1);
   }
 }
 

@@ -49,6 +49,9 @@ class Canvas {
   // Whether both canvases, of one size, show the same in area.
   bool SameIn(const Canvas& other, const Rect& area) const;
 
+  // Row y's values, Width() of them.
+  const uint32_t* RowOf(int32_t y) const { return Row(y); }
+
  private:
   uint32_t* Row(int32_t y) { return pixels_.data() + size_t(y) * size_t(width_); }
   const uint32_t* Row(int32_t y) const { return pixels_.data() + size_t(y) * size_t(width_); }

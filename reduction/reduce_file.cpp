@@ -30,7 +30,8 @@ constexpr uint64_t kPlayingBytesPerFramePixel = 8;
 // Where a loaded document came from: the input's bytes held meanwhile, and how --best loads it
 // again for the other ways it weighs its output against.
 struct LoadedFrom {
-  uint64_t bytesHeld = 0;
+  uint64_t size = 0;       // the input's size
+  uint64_t bytesHeld = 0;  // of those, held in memory meanwhile
   best::InputLoader loadAgain;
 };
 
@@ -119,12 +120,37 @@ bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const Reducti
       oGIF, input.empty(), [&] { return oGIF.LoadFromStream(input); }, options, refusal, reduced);
 }
 
+// --best goes over every pixel of every frame several times, and a small file can hold a
+// gigapixel (frames of one colour coded as ever longer LZW strings, about 1400 pixels a byte).
+// Real pictures come to a few dozen pixels a byte at most, so a file holding more than this many
+// a byte, and more than kBestPixelsAlways in all, is reduced as by default, at a fraction of the
+// cost.
+constexpr uint64_t kBestPixelsPerInputByte = 256;
+constexpr uint64_t kBestPixelsAlways = uint64_t(1) << 24;
+
+uint64_t HeldPixels(const cGIF& oGIF) {
+  uint64_t pixels = 0;
+  for (int16_t n : AllFrames(oGIF)) {
+    pixels += uint64_t(std::max(oGIF.FrameSurfaceWidth(n), 0)) *
+              uint64_t(std::max(oGIF.FrameSurfaceHeight(n), 0));
+  }
+  return pixels;
+}
+
 // --best within the memory budget: the screen is played only where it fits beside the rest, a
 // second way is tried only where a second copy of the document fits too, and a file --best can't
-// work on within the budget is reduced as by default, with a note.
+// work on within the budget, or holds far more pixels than real pictures of its size, is reduced
+// as by default, with a note.
 Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, const LoadedFrom& input,
                                             const ReductionOptions& options,
                                             ReducedBytes& reduced) {
+  if (const uint64_t pixels = HeldPixels(oGIF);
+      pixels > kBestPixelsAlways && pixels / kBestPixelsPerInputByte > input.size) {
+    AddNote(reduced.note, "--best would go over " + std::to_string(pixels / 1000000) +
+                              " million pixels, more than real pictures of " +
+                              std::to_string(input.size) + " bytes hold: reduced as without it");
+    return OptimizeToBytes(oGIF, options);
+  }
   const BestPlan plan = PlanBest(oGIF, input.bytesHeld, options.memoryBudget);
   if (!plan.fits) {
     AddNote(reduced.note, "--best would need about " + std::to_string((plan.needed >> 20) + 1) +
@@ -171,7 +197,8 @@ ReducedBytes ReduceBytes(cGIF& oGIF, std::span<const uint8_t> input,
                          const ReductionOptions& options, const std::string& refusal) {
   ReducedBytes reduced;
   if (LoadUnlessRefused(oGIF, input, options, refusal, reduced)) {
-    const LoadedFrom from{input.size(), [input](cGIF& doc) { return doc.LoadFromStream(input); }};
+    const LoadedFrom from{input.size(), input.size(),
+                          [input](cGIF& doc) { return doc.LoadFromStream(input); }};
     Reduce(oGIF, from, options, reduced);
   }
   return reduced;
@@ -187,7 +214,7 @@ ReducedBytes ReduceOpenFile(cGIF& oGIF, InputFile& file, const ReductionOptions&
     const auto loadAgain = [&file](cGIF& doc) {
       return !file.ChangedSinceOpened() && doc.LoadFromOpenFile(file) && !file.ChangedSinceOpened();
     };
-    Reduce(oGIF, LoadedFrom{0, loadAgain}, options, reduced);
+    Reduce(oGIF, LoadedFrom{file.size(), 0, loadAgain}, options, reduced);
   }
   // The reader stops at the trailer: the file's size is what it read, unless the file changed.
   reduced.inputChanged = file.ChangedSinceOpened();

@@ -216,5 +216,66 @@ TEST_F(BestReductionTest, AFullPaletteGrowsForTransparencyWhenThatMakesTheFileSm
   EXPECT_TRUE(LookTheSame(original, reduced));
 }
 
+// A one-image GIF of width x height pixels of index 1, coded as ever longer strings (the
+// dictionary starting over after `codes` codes): about 1400 pixels a byte at 4093 codes, 250 at
+// 500.
+Bytes OneColourGif(uint16_t width, uint16_t height, int codes = 4093) {
+  BitPacker packer;
+  const int clear = 4;
+  int bits = 3, next = clear + 2, length = 0;
+  packer.Put(clear, bits);
+  for (uint64_t left = uint64_t(width) * height; left > 0;) {
+    if (length == 0) {
+      packer.Put(1, bits);
+      left -= 1;
+      length = 1;
+      continue;
+    }
+    if (uint64_t(length) + 1 <= left) {
+      packer.Put(next, bits);  // the string before and its first pixel
+      ++length;
+    } else {
+      length = int(left);  // a shorter string of the table ends the image exactly
+      packer.Put(length == 1 ? 1 : clear + length, bits);
+    }
+    left -= uint64_t(length);
+    if (++next > (1 << bits) - 1 && bits < 12) ++bits;
+    if (next >= std::min(4095, clear + 2 + codes)) {
+      packer.Put(clear, bits);
+      bits = 3, next = clear + 2, length = 0;
+    }
+  }
+  packer.Put(clear + 1, bits);
+  Bytes file = Header(width, height, 0x81);
+  ColorTable(file, 4);
+  Image(file, 0, 0, width, height, 0, packer.bytes());
+  file.push_back(0x3B);
+  return file;
+}
+
+TEST_F(BestReductionTest, AFileOfFarMorePixelsThanItsSizeHoldsIsReducedAsByDefault) {
+  ReductionOptions withBest;
+  withBest.best = true;
+  const auto reduce = [](const Bytes& file, const ReductionOptions& options) {
+    cGIF doc;
+    return ReduceBytes(doc, file, options);
+  };
+  // 17.6 million pixels in 12 KB.
+  const Bytes bomb = OneColourGif(4200, 4200);
+  ASSERT_LT(bomb.size(), 4200u * 4200u / 256u);
+  const ReducedBytes bounded = reduce(bomb, withBest);
+  ASSERT_EQ(bounded.status, ReductionStatus::Reduced);
+  EXPECT_EQ(bounded.note, "--best would go over 17 million pixels, more than real pictures of " +
+                              std::to_string(bomb.size()) + " bytes hold: reduced as without it");
+  EXPECT_EQ(bounded.bytes, reduce(bomb, ReductionOptions()).bytes);
+
+  // Fewer pixels in all, or fewer a byte: --best works on them.
+  for (const Bytes& file : {OneColourGif(4000, 4000), OneColourGif(4200, 4200, 400)}) {
+    const ReducedBytes reduced = reduce(file, withBest);
+    ASSERT_EQ(reduced.status, ReductionStatus::Reduced);
+    EXPECT_EQ(reduced.note, "");
+  }
+}
+
 }  // namespace
 }  // namespace lumatrim
