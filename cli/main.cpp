@@ -5,8 +5,10 @@
 
 #include "cli/cli_app.h"
 #include "files/interrupted_saves.h"
+#include "raster/system_memory.h"
 
 int main(int argc, char** argv) {
+  lumatrim::ShareOneHeapAcrossThreads();
   // Ctrl+C, kill or a closed terminal during a save must not leave a temporary file behind.
   lumatrim::InstallInterruptCleanup();
   // A reader that goes away (lumatrim-cli reduce -o - ... | head -c 10) makes writes fail with

@@ -14,4 +14,10 @@ void ReturnFreedMemory() {
 #endif
 }
 
+void ShareOneHeapAcrossThreads() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
 }  // namespace lumatrim
