@@ -47,6 +47,7 @@ struct cGIF::ReadState {
   InputFile* file = nullptr;  // where more bytes come from, or none: window is the whole stream
   std::vector<uint8_t> read;  // the window's bytes when they come from file
   uint64_t fileLeft = 0;      // bytes of file not yet read, of the size it had when opened
+  uint64_t piece = 0;         // the bytes read from file at a time
   std::string readError;      // why file could not be read to its end
   bool headerAccepted = false;
   size_t position = 0;
@@ -66,7 +67,6 @@ struct cGIF::ReadState {
   // many damaged frames must not cost more than one may.
   uint64_t shownFillLeft = kMaxShownFillPixels;
 
-  uint64_t piece = 0;  // the bytes read from file at a time
   size_t End() const { return size_t(windowStart + window.size()); }
   // The stream's size, as far as it is known: a file's size when it was opened.
   uint64_t Size() const { return file != nullptr ? file->size() : window.size(); }
