@@ -35,6 +35,11 @@ bool IsGifHeader(std::span<const std::byte> bytes) {
   return std::memcmp(text, "GIF87a", 6) == 0 || std::memcmp(text, "GIF89a", 6) == 0;
 }
 
+// Why a file larger than the memory budget is refused, whether it is read whole or in pieces.
+std::string FileOverBudget(uint64_t size) {
+  return "over the memory budget: the file alone is " + std::to_string(size >> 20) + " MiB";
+}
+
 }  // namespace
 
 // Everything the reader keeps between blocks; none of it outlives the load. The stream is a
@@ -161,8 +166,7 @@ Result<GifFileBytes> ReadGifFile(InputFile& file, uint64_t budget) {
     }
     // The whole file is held while it is read, so it counts against the budget too.
     if (file.size() > budget) {
-      return Failure{"over the memory budget: the file alone is " +
-                     std::to_string(file.size() >> 20) + " MiB"};
+      return Failure{FileOverBudget(file.size())};
     }
     if (Status rest = file.ReadInto(read.bytes, file.size() - kHeaderSize); !rest) {
       return Failure{rest.reason()};
@@ -285,8 +289,7 @@ bool cGIF::ReadStream(ReadState& state) {
   // A file larger than the budget is refused unread: where its output is checked or larger,
   // its bytes are held whole.
   if (state.file != nullptr && state.file->size() > memoryBudget_) {
-    loadError_ = "over the memory budget: the file alone is " +
-                 std::to_string(state.file->size() >> 20) + " MiB";
+    loadError_ = FileOverBudget(state.file->size());
     return false;
   }
 

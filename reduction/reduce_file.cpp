@@ -35,6 +35,23 @@ struct LoadedFrom {
   best::InputLoader loadAgain;
 };
 
+// The pixels a document's frames hold: the largest frame's, and all together.
+struct HeldPixels {
+  uint64_t largest = 0;
+  uint64_t all = 0;
+};
+
+HeldPixels PixelsHeld(const cGIF& oGIF) {
+  HeldPixels held;
+  for (int16_t n : AllFrames(oGIF)) {
+    const uint64_t pixels = uint64_t(std::max(oGIF.FrameSurfaceWidth(n), 0)) *
+                            uint64_t(std::max(oGIF.FrameSurfaceHeight(n), 0));
+    held.largest = std::max(held.largest, pixels);
+    held.all += pixels;
+  }
+  return held;
+}
+
 // How --best may run within the memory budget.
 struct BestPlan {
   bool fits = false;       // false: the default pipeline instead
@@ -44,11 +61,7 @@ struct BestPlan {
 };
 
 BestPlan PlanBest(const cGIF& oGIF, uint64_t inputHeld, uint64_t budget) {
-  uint64_t largestPixels = 0;
-  for (int16_t n : AllFrames(oGIF)) {
-    largestPixels = std::max(
-        largestPixels, uint64_t(oGIF.FrameSurfaceWidth(n)) * uint64_t(oGIF.FrameSurfaceHeight(n)));
-  }
+  const uint64_t largestPixels = PixelsHeld(oGIF).largest;
   // What the default pipeline holds: the packed frames, the frames kept unpacked and the two a
   // step works on (a byte of image and a bit of mask a pixel); and the input, where it is held.
   const uint64_t frames =
@@ -128,15 +141,6 @@ bool LoadUnlessRefused(cGIF& oGIF, std::span<const uint8_t> input, const Reducti
 constexpr uint64_t kBestPixelsPerInputByte = 256;
 constexpr uint64_t kBestPixelsAlways = uint64_t(1) << 24;
 
-uint64_t HeldPixels(const cGIF& oGIF) {
-  uint64_t pixels = 0;
-  for (int16_t n : AllFrames(oGIF)) {
-    pixels += uint64_t(std::max(oGIF.FrameSurfaceWidth(n), 0)) *
-              uint64_t(std::max(oGIF.FrameSurfaceHeight(n), 0));
-  }
-  return pixels;
-}
-
 // --best within the memory budget: the screen is played only where it fits beside the rest, a
 // second way is tried only where a second copy of the document fits too, and a file --best can't
 // work on within the budget, or holds far more pixels than real pictures of its size, is reduced
@@ -144,7 +148,7 @@ uint64_t HeldPixels(const cGIF& oGIF) {
 Result<std::vector<uint8_t>> SmallestWithin(cGIF& oGIF, const LoadedFrom& input,
                                             const ReductionOptions& options,
                                             ReducedBytes& reduced) {
-  if (const uint64_t pixels = HeldPixels(oGIF);
+  if (const uint64_t pixels = PixelsHeld(oGIF).all;
       pixels > kBestPixelsAlways && pixels / kBestPixelsPerInputByte > input.size) {
     AddNote(reduced.note, "--best would go over " + std::to_string(pixels / 1000000) +
                               " million pixels, more than real pictures of " +
