@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "raster/errors.h"
+#include "raster/system_memory.h"
 
 namespace lumatrim {
 
@@ -75,6 +76,7 @@ bool cDIB::Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
   // calloc hands out zeroed memory, lazily for large blocks.
   bits_.reset(static_cast<uint8_t*>(std::calloc(size_t(size), 1)));
   if (!bits_) return false;
+  AskForLargePages(bits_.get(), size_t(size));
   width_ = NewWidth;
   height_ = NewHeight;
   bpp_ = Newbpp;
@@ -96,6 +98,7 @@ bool cDIB::CreateForOverwrite(int32_t NewWidth, int32_t NewHeight, int32_t Newbp
     Destroy();
     bits_.reset(static_cast<uint8_t*>(std::malloc(size_t(size))));
     if (!bits_) return false;
+    AskForLargePages(bits_.get(), size_t(size));
     capacity_ = size;
   }
   width_ = NewWidth;

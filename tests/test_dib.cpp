@@ -50,6 +50,24 @@ TEST(DibTest, NewSurfaceIsZeroAndTopDown) {
   EXPECT_EQ(dib.PixelColor(0, 0), RGB(0, 0, 0));
 }
 
+// Surfaces of megabytes ask for large pages; they must still read as zero everywhere, and hold
+// what is written at either end of a block whose ends lie off the large pages' bounds.
+TEST(DibTest, LargeSurfaceIsZeroAndKeepsItsEnds) {
+  cDIB dib;
+  ASSERT_TRUE(dib.Create(4099, 2049, 8));
+  const size_t size = size_t(dib.Size());
+  for (size_t i = 0; i < size; i += 4093) ASSERT_EQ(dib.lpBits()[i], 0) << i;
+  EXPECT_EQ(dib.lpBits()[size - 1], 0);
+  dib.lpBits()[0] = 7;
+  dib.lpBits()[size - 1] = 9;
+  cDIB copy;
+  dib.CloneTo(copy);
+  ASSERT_EQ(copy.Size(), dib.Size());
+  EXPECT_EQ(copy.lpBits()[0], 7);
+  EXPECT_EQ(copy.lpBits()[size - 1], 9);
+  EXPECT_EQ(copy.lpBits()[size / 2], 0);
+}
+
 TEST(DibTest, PaletteSizeFollowsDepth) {
   cDIB one, eight, deep;
   ASSERT_TRUE(one.Create(4, 1, 1));
