@@ -8,6 +8,7 @@
 #include "best/lzw_choice_compressor.h"
 #include "best/lzw_encoder_choices.h"
 #include "gif/lzw_code_packer.h"
+#include "raster/work_pool.h"
 
 namespace lumatrim::lzw_choices {
 
@@ -30,7 +31,8 @@ uint64_t ChoiceEncoder::BlockBits(const Image& image, size_t from, std::span<con
   std::vector<uint8_t> scratch;
   CodePacker writer(scratch, kBlockSize);
   const size_t length = ends.back() - from;
-  Compressor compressor(children_, links_, image.minimumCodeSize,
+  BorrowedTrie trie(*this);
+  Compressor compressor((*trie).children, (*trie).links, image.minimumCodeSize,
                         image.pixels.subspan(from, length),
                         image.alternatives.subspan(from, length), writer, WhenFull(image.keepFull));
   compressor.Measure(marks, bits, reachPerFill);
@@ -49,12 +51,17 @@ std::vector<size_t> ChoiceEncoder::CheapestClears(const Image& image) {
   std::vector<uint64_t> best(m + 1, kUnreached);
   std::vector<size_t> from(m + 1, 0);
   best[0] = 0;
-  std::vector<uint64_t> bits;
+  // The blocks from every place, measured at once: a block's bits do not depend on the chain
+  // before it. (Every place is reached: the block from the one before always reaches it.)
+  std::vector<std::vector<uint64_t>> blocks(m);
+  ParallelFor(image.workers, m, [&](size_t i) {
+    const size_t last = std::min(m, i + kReach);
+    BlockBits(image, places[i], std::span<const size_t>(places).subspan(i + 1, last - i), blocks[i],
+              kReachPerFill);
+  });
   for (size_t i = 0; i < m; ++i) {
     if (best[i] == kUnreached) continue;
-    const size_t last = std::min(m, i + kReach);
-    BlockBits(image, places[i], std::span<const size_t>(places).subspan(i + 1, last - i), bits,
-              kReachPerFill);
+    const std::vector<uint64_t>& bits = blocks[i];
     for (size_t k = 0; k < bits.size(); ++k) {
       const size_t j = i + 1 + k;
       if (best[i] + bits[k] < best[j]) {
@@ -73,7 +80,8 @@ std::vector<size_t> ChoiceEncoder::CheapestClears(const Image& image) {
 
 void ChoiceEncoder::RefineClears(const Image& image, std::vector<size_t>& clears) {
   const size_t n = image.pixels.size();
-  std::vector<uint64_t> before, after;
+  std::vector<uint64_t> before;
+  std::vector<uint64_t> after[3];
   for (size_t step = kGridSpacing / kRefineBy; step >= kFinestStep; step /= kRefineBy) {
     for (size_t t = 0; t < clears.size(); ++t) {
       const size_t start = t > 0 ? clears[t - 1] : 0;
@@ -84,12 +92,20 @@ void ChoiceEncoder::RefineClears(const Image& image, std::vector<size_t>& clears
       if (clears[t] > start + step) candidates.push_back(clears[t] - step);
       candidates.push_back(clears[t]);
       if (clears[t] + step < end) candidates.push_back(clears[t] + step);
-      BlockBits(image, start, candidates, before);
+      // The block before the candidates and each block after one, measured at once.
+      uint64_t rests[3] = {kUnreached, kUnreached, kUnreached};
+      ParallelFor(image.workers, candidates.size() + 1, [&](size_t k) {
+        if (k == candidates.size()) {
+          BlockBits(image, start, candidates, before);
+          return;
+        }
+        const size_t ends[] = {end};
+        rests[k] = BlockBits(image, candidates[k], ends, after[k]);
+      });
       uint64_t fewest = kUnreached;
       size_t chosen = clears[t];
       for (size_t c = 0; c < before.size(); ++c) {
-        const size_t ends[] = {end};
-        const uint64_t rest = BlockBits(image, candidates[c], ends, after);
+        const uint64_t rest = rests[c];
         if (rest != kUnreached && before[c] + rest < fewest) {
           fewest = before[c] + rest;
           chosen = candidates[c];
@@ -104,8 +120,9 @@ std::vector<uint8_t> ChoiceEncoder::EncodeWithClears(const Image& image,
                                                      std::span<const size_t> clears) {
   std::vector<uint8_t> stream;
   CodePacker writer(stream, kBlockSize);
-  Compressor(children_, links_, image.minimumCodeSize, image.pixels, image.alternatives, writer,
-             WhenFull(image.keepFull), clears)
+  BorrowedTrie trie(*this);
+  Compressor((*trie).children, (*trie).links, image.minimumCodeSize, image.pixels,
+             image.alternatives, writer, WhenFull(image.keepFull), clears)
       .Run();
   writer.Finish();
   return stream;
@@ -114,17 +131,22 @@ std::vector<uint8_t> ChoiceEncoder::EncodeWithClears(const Image& image,
 size_t ChoiceEncoder::EncodeWithPlacedClears(std::vector<uint8_t>& out,
                                              std::span<const uint8_t> pixels,
                                              std::span<const uint8_t> alternatives,
-                                             int minimumCodeSize, bool keepFullDictionaries) {
+                                             int minimumCodeSize, bool keepFullDictionaries,
+                                             WorkPool* workers) {
   std::vector<uint8_t> shortest;
   Encode(shortest, pixels, alternatives, minimumCodeSize);
   if (pixels.size() >= kFewestPlaces * kGridSpacing) {
-    const Image image{pixels, alternatives, minimumCodeSize, keepFullDictionaries};
+    const Image image{pixels, alternatives, minimumCodeSize, keepFullDictionaries, workers};
     std::vector<size_t> clears = CheapestClears(image);
     RefineClears(image, clears);
     if (!clears.empty() || keepFullDictionaries) {
       std::vector<uint8_t> placed = EncodeWithClears(image, clears);
       if (placed.size() < shortest.size()) shortest.swap(placed);
     }
+  }
+  {
+    const std::lock_guard lock(shelfMutex_);
+    if (shelf_.size() > 1) shelf_.resize(1);
   }
   out.insert(out.end(), shortest.begin(), shortest.end());
   return shortest.size();

@@ -77,11 +77,11 @@ class Shortest {
   }
 
   // The shortest so far once more, with clear codes placed where they pay.
-  void PlaceClears(bool keepFullDictionaries) {
+  void PlaceClears(bool keepFullDictionaries, WorkPool* workers) {
     if (bestValues_ == nullptr) return;
     trial_.assign(1, best_[0]);
     encoder_.EncodeWithPlacedClears(trial_, *bestValues_, *bestAlternatives_, best_[0],
-                                    keepFullDictionaries);
+                                    keepFullDictionaries, workers);
     if (trial_.size() < best_.size()) best_.swap(trial_);
   }
 
@@ -164,7 +164,7 @@ ImageData FrameEncoder::Encode(int16_t n) const {
   std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = encoders_->Take();
   Shortest shortest(*encoder);
   shortest.TryAll(pixels, choices, size_t(std::max(gif_.FrameSurfaceWidth(n), 1)));
-  if (placeClears_[size_t(n)]) shortest.PlaceClears(!careful_);
+  if (placeClears_[size_t(n)]) shortest.PlaceClears(!careful_, gif_.Workers());
   ImageData data = shortest.Take();
   encoders_->Give(std::move(encoder));
   return data;

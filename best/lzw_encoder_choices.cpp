@@ -37,7 +37,8 @@ size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t>
   }
   const size_t before = out.size();
   CodePacker writer(out, kBlockSize);
-  Compressor(children_, links_, minimumCodeSize, pixels, alternatives, writer).Run();
+  BorrowedTrie trie(*this);
+  Compressor((*trie).children, (*trie).links, minimumCodeSize, pixels, alternatives, writer).Run();
   writer.Finish();
   return out.size() - before;
 }

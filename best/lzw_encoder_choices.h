@@ -9,8 +9,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
+
+namespace lumatrim {
+class WorkPool;
+}
 
 namespace lumatrim::lzw_choices {
 
@@ -29,10 +35,11 @@ class ChoiceEncoder {
   // (plain GIF, which some rare decoders mishandle). Blocks between candidate places on a grid
   // are each measured from an empty dictionary, the cheapest chain of blocks is found by dynamic
   // programming, and each of its clears is then moved to a nearby finer place where that pays.
-  // Answers the shorter of that and the plain stream.
+  // Answers the shorter of that and the plain stream. The blocks are measured on workers'
+  // threads where given; the stream never depends on how many there are.
   size_t EncodeWithPlacedClears(std::vector<uint8_t>& out, std::span<const uint8_t> pixels,
                                 std::span<const uint8_t> alternatives, int minimumCodeSize,
-                                bool keepFullDictionaries);
+                                bool keepFullDictionaries, WorkPool* workers = nullptr);
 
  private:
   // Candidate places for a clear lie this many pixels apart on the coarse grid; images of fewer
@@ -53,7 +60,16 @@ class ChoiceEncoder {
     std::span<const uint8_t> alternatives;
     int minimumCodeSize;
     bool keepFull;
+    WorkPool* workers;
   };
+  // A trie's links, all zero between uses, and where it holds links during one.
+  struct Trie {
+    std::vector<int16_t> children;
+    std::vector<uint32_t> links;
+  };
+  // A trie of the shelf for one stream or measurement on any thread, given back when it ends.
+  class BorrowedTrie;
+
   // The bits of coding image from pixel `from` on from an empty dictionary, up to each of ends
   // (ascending, a clear code after each included), into bits; answers the last, or kUnreached
   // when the block stopped short of it (reachPerFill, as above; 0 for no limit).
@@ -66,10 +82,37 @@ class ChoiceEncoder {
   // One stream with the given clears.
   std::vector<uint8_t> EncodeWithClears(const Image& image, std::span<const size_t> clears);
 
-  // The trie's links, all zero between calls, and where it holds links during one: a document's
-  // frames reuse both.
-  std::vector<int16_t> children_;
-  std::vector<uint32_t> links_;
+  // Tries not in use: a document's frames reuse them. Blocks measured at once take one each;
+  // all but one go once the clears are placed (for 256 colours a trie takes 2 MiB).
+  std::mutex shelfMutex_;
+  std::vector<std::unique_ptr<Trie>> shelf_;
+};
+
+class ChoiceEncoder::BorrowedTrie {
+ public:
+  explicit BorrowedTrie(ChoiceEncoder& encoder) : encoder_(encoder) {
+    const std::lock_guard lock(encoder_.shelfMutex_);
+    if (encoder_.shelf_.empty()) {
+      trie_ = std::make_unique<Trie>();
+      // Room on the shelf for every trie made, so that giving one back never allocates.
+      encoder_.shelf_.reserve(encoder_.shelf_.capacity() + 1);
+    } else {
+      trie_ = std::move(encoder_.shelf_.back());
+      encoder_.shelf_.pop_back();
+    }
+  }
+  ~BorrowedTrie() {
+    const std::lock_guard lock(encoder_.shelfMutex_);
+    encoder_.shelf_.push_back(std::move(trie_));
+  }
+  BorrowedTrie(const BorrowedTrie&) = delete;
+  BorrowedTrie& operator=(const BorrowedTrie&) = delete;
+
+  Trie& operator*() { return *trie_; }
+
+ private:
+  ChoiceEncoder& encoder_;
+  std::unique_ptr<Trie> trie_;
 };
 
 int SmallestCodeSize(std::span<const uint8_t> values);

@@ -10,6 +10,7 @@
 #include "best/lzw_encoder_choices.h"
 #include "gif/lzw_decoder.h"
 #include "gif_bytes.h"
+#include "raster/work_pool.h"
 
 namespace lumatrim {
 namespace {
@@ -197,6 +198,36 @@ TEST(LzwEncoderChoices, PlacedClearsPayWhereThePictureChanges) {
   EXPECT_LT(placed.size(), plain.size());
   EXPECT_EQ(DecodeOurs(image, 6, placed), image.pixels);
   EXPECT_EQ(DecodeGiflib(image, 6, placed), image.pixels);
+}
+
+TEST(LzwEncoderChoices, PlacedClearsNeverDependOnTheThreads) {
+  // The blocks between places are measured on every thread at once; the clears chosen, and so the
+  // bytes, must be those of one thread. One encoder serves images of every kind in turn, as it
+  // serves a document's frames.
+  Image changing = MakeImage(256, 128, 32, 0.2, 3);
+  const Image other = MakeImage(256, 128, 32, 0.2, 4);
+  for (uint8_t v : other.pixels) changing.pixels.push_back(uint8_t(v + 32));
+  for (uint8_t v : other.alternatives) changing.alternatives.push_back(uint8_t(v + 32));
+  changing.height = 256;
+  const Image images[] = {changing, MakeImage(512, 512, 256, 0.0, 11),
+                          MakeImage(300, 300, 4, 0.5, 5)};
+  const int codeSizes[] = {6, 8, 2};
+  lzw_choices::ChoiceEncoder alone, shared;
+  WorkPool two(2), three(3);
+  for (size_t k = 0; k < 3; ++k) {
+    for (const bool keepFull : {true, false}) {
+      const Image& image = images[k];
+      Bytes one, onTwo, onThree;
+      alone.EncodeWithPlacedClears(one, image.pixels, image.alternatives, codeSizes[k], keepFull);
+      shared.EncodeWithPlacedClears(onTwo, image.pixels, image.alternatives, codeSizes[k], keepFull,
+                                    &two);
+      shared.EncodeWithPlacedClears(onThree, image.pixels, image.alternatives, codeSizes[k],
+                                    keepFull, &three);
+      EXPECT_EQ(onTwo, one) << "image " << k;
+      EXPECT_EQ(onThree, one) << "image " << k;
+      ExpectOneOfTheChoices(image, DecodeOurs(image, codeSizes[k], onThree));
+    }
+  }
 }
 
 TEST(LzwEncoderChoices, ChoicesMakeTheStreamShorter) {
