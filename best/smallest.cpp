@@ -11,6 +11,7 @@
 #include "best/repeated_colors.h"
 #include "optimizer/passes.h"
 #include "optimizer/pipeline.h"
+#include "raster/system_memory.h"
 
 namespace lumatrim::best {
 
@@ -125,6 +126,8 @@ Result<std::vector<uint8_t>> SmallestBytes(cGIF& oGIF, const ReductionOptions& o
       oGIF.ProgressReport({});
       if (!saved) return Failure{oGIF.SaveError()};
     }
+    // What the encoding held goes back before the other ways load the file afresh.
+    ReturnFreedMemory();
     if (loadInput) {
       if (paletteFull) KeepShorter(shortest, GrownPaletteBytes(loadInput, options));
       // Never larger than the default pipeline's file.
