@@ -273,7 +273,7 @@ void FrameCache::KeepSpare(cDIB&& surface) {
   const uint64_t limit = std::max(small, std::min(room, largest + largest / 4));
   while (!spares_.empty() && spareBytes_ + bytes > limit) {
     spareBytes_ -= uint64_t(spares_.front().Capacity());
-    spares_.erase(spares_.begin());
+    spares_.pop_front();
   }
   if (spareBytes_ + bytes > limit) return;
   spareBytes_ += bytes;

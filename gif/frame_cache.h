@@ -148,7 +148,9 @@ class FrameCache {
   uint64_t unpackedBytes_ = 0;
 
   std::mutex sparesMutex_;  // guards the spares alone, and is taken under no other lock
-  std::vector<cDIB> spares_;
+  // A list: the oldest goes from the front and any may be taken, and a small frame's spares are
+  // many (a vector moved every later surface, palette and all, at each of them).
+  std::list<cDIB> spares_;
   uint64_t spareBytes_ = 0;
 };
 
