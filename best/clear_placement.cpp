@@ -22,19 +22,23 @@ FullDictionary WhenFull(bool keepFull) {
 
 }  // namespace
 
+size_t ChoiceEncoder::GridSpacingFor(size_t pixels) {
+  size_t spacing = kGridSpacing;
+  while (spacing > kFinestGrid && pixels < kPlacesWanted * spacing) spacing /= 2;
+  return spacing;
+}
+
 uint64_t ChoiceEncoder::BlockBits(const Image& image, size_t from, std::span<const size_t> ends,
                                   std::vector<uint64_t>& bits, size_t reachPerFill) {
   std::vector<size_t> marks;
   marks.reserve(ends.size());
   for (size_t end : ends) marks.push_back(end - from);
   bits.clear();
-  std::vector<uint8_t> scratch;
-  CodePacker writer(scratch, kBlockSize);
   const size_t length = ends.back() - from;
   BorrowedTrie trie(*this);
-  Compressor compressor((*trie).children, (*trie).links, image.minimumCodeSize,
-                        image.pixels.subspan(from, length),
-                        image.alternatives.subspan(from, length), writer, WhenFull(image.keepFull));
+  Compressor compressor(
+      (*trie).children, (*trie).links, image.minimumCodeSize, image.pixels.subspan(from, length),
+      image.alternatives.subspan(from, length), nullptr, WhenFull(image.keepFull));
   compressor.Measure(marks, bits, reachPerFill);
   compressor.Run();
   return bits.size() == ends.size() ? bits.back() : kUnreached;
@@ -43,7 +47,8 @@ uint64_t ChoiceEncoder::BlockBits(const Image& image, size_t from, std::span<con
 std::vector<size_t> ChoiceEncoder::CheapestClears(const Image& image) {
   const size_t n = image.pixels.size();
   std::vector<size_t> places;
-  for (size_t at = 0; at < n; at += kGridSpacing) places.push_back(at);
+  const size_t spacing = GridSpacingFor(n);
+  for (size_t at = 0; at < n; at += spacing) places.push_back(at);
   places.push_back(n);
   const size_t m = places.size() - 1;
   // best[j]: the fewest bits that cover the pixels up to places[j], a clear after them
@@ -82,7 +87,8 @@ void ChoiceEncoder::RefineClears(const Image& image, std::vector<size_t>& clears
   const size_t n = image.pixels.size();
   std::vector<uint64_t> before;
   std::vector<uint64_t> after[3];
-  for (size_t step = kGridSpacing / kRefineBy; step >= kFinestStep; step /= kRefineBy) {
+  const size_t finest = std::min(kFinestStep, GridSpacingFor(n) / kRefineBy);
+  for (size_t step = GridSpacingFor(n) / kRefineBy; step >= finest; step /= kRefineBy) {
     for (size_t t = 0; t < clears.size(); ++t) {
       const size_t start = t > 0 ? clears[t - 1] : 0;
       const size_t end = t + 1 < clears.size() ? clears[t + 1] : n;
@@ -122,7 +128,7 @@ std::vector<uint8_t> ChoiceEncoder::EncodeWithClears(const Image& image,
   CodePacker writer(stream, kBlockSize);
   BorrowedTrie trie(*this);
   Compressor((*trie).children, (*trie).links, image.minimumCodeSize, image.pixels,
-             image.alternatives, writer, WhenFull(image.keepFull), clears)
+             image.alternatives, &writer, WhenFull(image.keepFull), clears)
       .Run();
   writer.Finish();
   return stream;
@@ -135,7 +141,7 @@ size_t ChoiceEncoder::EncodeWithPlacedClears(std::vector<uint8_t>& out,
                                              WorkPool* workers) {
   std::vector<uint8_t> shortest;
   Encode(shortest, pixels, alternatives, minimumCodeSize);
-  if (pixels.size() >= kFewestPlaces * kGridSpacing) {
+  if (pixels.size() >= kFewestPlaces * GridSpacingFor(pixels.size())) {
     const Image image{pixels, alternatives, minimumCodeSize, keepFullDictionaries, workers};
     std::vector<size_t> clears = CheapestClears(image);
     RefineClears(image, clears);
@@ -143,10 +149,6 @@ size_t ChoiceEncoder::EncodeWithPlacedClears(std::vector<uint8_t>& out,
       std::vector<uint8_t> placed = EncodeWithClears(image, clears);
       if (placed.size() < shortest.size()) shortest.swap(placed);
     }
-  }
-  {
-    const std::lock_guard lock(shelfMutex_);
-    if (shelf_.size() > 1) shelf_.resize(1);
   }
   out.insert(out.end(), shortest.begin(), shortest.end());
   return shortest.size();

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "best/lzw_encoder_choices.h"
 #include "gif/frame_numbers.h"
@@ -13,35 +12,15 @@
 
 namespace lumatrim::best {
 
-// Encoders for the threads of one FrameEncoder: each frame borrows one that is free, so that a
-// trie is made once per thread rather than once per frame.
-class EncoderShelf {
- public:
-  std::unique_ptr<lzw_choices::ChoiceEncoder> Take() {
-    const std::lock_guard lock(mutex_);
-    if (free_.empty()) return std::make_unique<lzw_choices::ChoiceEncoder>();
-    std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = std::move(free_.back());
-    free_.pop_back();
-    return encoder;
-  }
-  void Give(std::unique_ptr<lzw_choices::ChoiceEncoder> encoder) {
-    const std::lock_guard lock(mutex_);
-    free_.push_back(std::move(encoder));
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<lzw_choices::ChoiceEncoder>> free_;
-};
-
 namespace {
 
 using Values = std::vector<uint8_t>;
 
 // Placing clear codes costs several encodings of a frame; a document gets it for its first frames
 // up to this many pixels, so that long animations stay within a few times the cost of encoding
-// them once.
-constexpr size_t kPlacementBudget = 4'000'000;
+// them once. (On the shared real files, placing clears in frames beyond the first 2 million
+// pixels cost a tenth of --best's time and saved 2 bytes.)
+constexpr size_t kPlacementBudget = 2'000'000;
 
 // Every alternative taken, but for the pixels of a row that lie between two pixels without a
 // choice: those keep their own values, so that a changed shape stays whole.
@@ -154,20 +133,17 @@ FrameEncoder::FrameEncoder(const cGIF& gif, const DocumentAlternatives& alternat
       alternatives_(alternatives),
       careful_(careful),
       placeClears_(FramesToPlaceClearsIn(gif)),
-      encoders_(std::make_unique<EncoderShelf>()) {}
+      encoder_(std::make_unique<lzw_choices::ChoiceEncoder>()) {}
 
 FrameEncoder::~FrameEncoder() = default;
 
 ImageData FrameEncoder::Encode(int16_t n) const {
   Values pixels, choices;
   Gather(gif_, n, AlternativesOf(alternatives_, n), pixels, choices);
-  std::unique_ptr<lzw_choices::ChoiceEncoder> encoder = encoders_->Take();
-  Shortest shortest(*encoder);
+  Shortest shortest(*encoder_);
   shortest.TryAll(pixels, choices, size_t(std::max(gif_.FrameSurfaceWidth(n), 1)));
   if (placeClears_[size_t(n)]) shortest.PlaceClears(!careful_, gif_.Workers());
-  ImageData data = shortest.Take();
-  encoders_->Give(std::move(encoder));
-  return data;
+  return shortest.Take();
 }
 
 }  // namespace lumatrim::best

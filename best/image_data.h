@@ -10,12 +10,14 @@
 #include "best/frames.h"
 #include "gif/gif_document.h"
 
+namespace lumatrim::lzw_choices {
+class ChoiceEncoder;
+}
+
 namespace lumatrim::best {
 
 // The LZW minimum code size byte and the data sub-blocks of one frame (no block terminator).
 using ImageData = std::vector<uint8_t>;
-
-class EncoderShelf;
 
 // Encodes the frames of gif, given the alternatives of their pixels (as ReduceFrames answers
 // them; a frame without an entry has none), one frame a call, from several threads at once if
@@ -38,8 +40,8 @@ class FrameEncoder {
   const bool careful_;
   // Decided before any frame is encoded, so that it never depends on the threads.
   const std::vector<bool> placeClears_;
-  // Encoders for the threads: each frame borrows one that is free.
-  std::unique_ptr<EncoderShelf> encoders_;
+  // One encoder for every thread: each frame takes a trie of its own from it.
+  std::unique_ptr<lzw_choices::ChoiceEncoder> encoder_;
 };
 
 }  // namespace lumatrim::best

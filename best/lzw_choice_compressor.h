@@ -30,10 +30,11 @@ enum class FullDictionary {
 // roots are never children).
 class Compressor {
  public:
-  // children must be all zero; it is left so.
+  // children must be all zero; it is left so. Without a writer, the codes are only counted
+  // (a measuring run).
   Compressor(std::vector<int16_t>& children, std::vector<uint32_t>& links, int minimumCodeSize,
              std::span<const uint8_t> pixels, std::span<const uint8_t> alternatives,
-             CodePacker& writer, FullDictionary full = FullDictionary::kClear,
+             CodePacker* writer, FullDictionary full = FullDictionary::kClear,
              std::span<const size_t> clearsBefore = {})
       : children_(children),
         links_(links),
@@ -286,7 +287,7 @@ class Compressor {
 
   void Emit(int32_t code) {
     const int width = Width();
-    writer_.Put(code, width);
+    if (writer_ != nullptr) writer_->Put(code, width);
     written_ += uint64_t(width);
     ++codesSinceClear_;
   }
@@ -315,7 +316,7 @@ class Compressor {
   const int32_t first_;
   std::span<const uint8_t> pixels_;
   std::span<const uint8_t> alternatives_;
-  CodePacker& writer_;
+  CodePacker* writer_;
   // A match found while choosing a root, kept for the code that follows.
   struct Found {
     bool valid = false;

@@ -66,7 +66,7 @@ Bytes StreamWithClears(const Bytes& pixels, int codeSize, const std::vector<size
   std::vector<uint32_t> links;
   Bytes data;
   CodePacker writer(data, lzw_choices::kBlockSize);
-  lzw_choices::Compressor(children, links, codeSize, pixels, pixels, writer,
+  lzw_choices::Compressor(children, links, codeSize, pixels, pixels, &writer,
                           lzw_choices::FullDictionary::kKeepCoding, clears)
       .Run();
   writer.Finish();

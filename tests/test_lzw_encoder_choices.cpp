@@ -230,6 +230,22 @@ TEST(LzwEncoderChoices, PlacedClearsNeverDependOnTheThreads) {
   }
 }
 
+TEST(LzwEncoderChoices, SmallImagesGetPlacedClearsToo) {
+  // The same change in a picture of 64 x 48: its grid is finer, and the clear still pays.
+  Image image = MakeImage(64, 24, 32, 0.0, 3);
+  const Image other = MakeImage(64, 24, 32, 0.0, 4);
+  for (uint8_t v : other.pixels) image.pixels.push_back(uint8_t(v + 32));
+  image.alternatives = image.pixels;
+  image.height = 48;
+  lzw_choices::ChoiceEncoder encoder;
+  Bytes plain, placed;
+  encoder.Encode(plain, image.pixels, image.alternatives, 6);
+  encoder.EncodeWithPlacedClears(placed, image.pixels, image.alternatives, 6, false);
+  EXPECT_LT(placed.size(), plain.size());
+  EXPECT_EQ(DecodeOurs(image, 6, placed), image.pixels);
+  EXPECT_EQ(DecodeGiflib(image, 6, placed), image.pixels);
+}
+
 TEST(LzwEncoderChoices, ChoicesMakeTheStreamShorter) {
   // Noise in which every pixel may also be sent as 2: with the choices it is one long run.
   std::mt19937 random(7);
