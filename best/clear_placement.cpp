@@ -37,7 +37,7 @@ uint64_t ChoiceEncoder::BlockBits(const Image& image, size_t from, std::span<con
   const size_t length = ends.back() - from;
   BorrowedTrie trie(*this);
   Compressor compressor(
-      (*trie).children, (*trie).links, image.minimumCodeSize, image.pixels.subspan(from, length),
+      trie->children, trie->links, image.minimumCodeSize, image.pixels.subspan(from, length),
       image.alternatives.subspan(from, length), nullptr, WhenFull(image.keepFull));
   compressor.Measure(marks, bits, reachPerFill);
   compressor.Run();
@@ -87,8 +87,9 @@ void ChoiceEncoder::RefineClears(const Image& image, std::vector<size_t>& clears
   const size_t n = image.pixels.size();
   std::vector<uint64_t> before;
   std::vector<uint64_t> after[3];
-  const size_t finest = std::min(kFinestStep, GridSpacingFor(n) / kRefineBy);
-  for (size_t step = GridSpacingFor(n) / kRefineBy; step >= finest; step /= kRefineBy) {
+  const size_t coarsest = GridSpacingFor(n) / kRefineBy;
+  const size_t finest = std::min(kFinestStep, coarsest);
+  for (size_t step = coarsest; step >= finest; step /= kRefineBy) {
     for (size_t t = 0; t < clears.size(); ++t) {
       const size_t start = t > 0 ? clears[t - 1] : 0;
       const size_t end = t + 1 < clears.size() ? clears[t + 1] : n;
@@ -127,8 +128,8 @@ std::vector<uint8_t> ChoiceEncoder::EncodeWithClears(const Image& image,
   std::vector<uint8_t> stream;
   CodePacker writer(stream, kBlockSize);
   BorrowedTrie trie(*this);
-  Compressor((*trie).children, (*trie).links, image.minimumCodeSize, image.pixels,
-             image.alternatives, &writer, WhenFull(image.keepFull), clears)
+  Compressor(trie->children, trie->links, image.minimumCodeSize, image.pixels, image.alternatives,
+             &writer, WhenFull(image.keepFull), clears)
       .Run();
   writer.Finish();
   return stream;

@@ -38,7 +38,7 @@ size_t ChoiceEncoder::Encode(std::vector<uint8_t>& out, std::span<const uint8_t>
   const size_t before = out.size();
   CodePacker writer(out, kBlockSize);
   BorrowedTrie trie(*this);
-  Compressor((*trie).children, (*trie).links, minimumCodeSize, pixels, alternatives, &writer).Run();
+  Compressor(trie->children, trie->links, minimumCodeSize, pixels, alternatives, &writer).Run();
   writer.Finish();
   return out.size() - before;
 }
